@@ -1,0 +1,94 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include "commanddescription.h"
+#include "devicelist.h"
+
+#include <QColor>
+#include <QMainWindow>
+#include <QStringList>
+#include <QVector>
+
+class QCheckBox;
+class QCustomPlot;
+class QLineEdit;
+class QTimer;
+class QTreeWidgetItem;
+class DataParser;
+class MainWindowForm;
+class usbHID;
+struct DecodedAnswer;
+
+// The one window of the program. Its implementation is split by concern:
+// mainwindow.cpp (start-up and shut-down), configloading.cpp, deviceselection.cpp,
+// plotsandvalues.cpp, console.cpp, commandform.cpp, commandexchange.cpp.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
+
+private slots:
+    void changeCurrentDevice(int index);
+    void dataExchangeTimeout();
+    void hideAllPlots();
+    void showAllPlots();
+    void handleReport();
+    void replotGraphs();
+    void connected(bool ok);
+    void on_cbCommand_currentIndexChanged(int index);
+    void on_pbSend_clicked();
+    void on_cbShowAll_toggled(bool checked);
+
+private:
+    // configloading.cpp
+    void loadConfig();
+    void addMessageLabel(const QString &text);
+    // deviceselection.cpp
+    void refreshDevices();
+    // plotsandvalues.cpp
+    void setHeaderLabels();
+    void addValueRow(int index);
+    void addPlot(int index);
+    void addPlotButtons();
+    // console.cpp
+    void appendRequestRecord(const QByteArray &request);
+    void appendReportRecord(int id, const QByteArray &report);
+    // commandexchange.cpp
+    void handleAnswer(const DecodedAnswer &answer);
+    void setAnswerTexts(const QString &text);
+    void setExchangeControlsEnabled(bool enabled);
+
+    MainWindowForm *form;
+    int maxPlotXPoints = 1000;
+    int maxConsoleLines = 1000;
+    int replotInterval = 50;
+    QTimer *replotTimer = nullptr;
+    QTimer *exchangeTimer = nullptr;
+    DeviceList devices;
+    usbHID *usb = nullptr;
+    DataParser *parser = nullptr;
+    QVector<QCustomPlot *> plots;
+    QVector<QCheckBox *> plotSwitches;
+    QVector<QTreeWidgetItem *> valueItems;
+    QVector<QLineEdit *> answerEdits;
+    QVector<QLineEdit *> requestEdits;
+    QVector<CommandDescription *> commands;
+    QStringList valueTexts;
+    CommandDescription telemetry;
+    int expectedAnswerId = -1;
+    bool showAllData = false;
+    QString currentDeviceName;
+    QString currentDevicePath;
+    QVector<QColor> colourCycle;
+
+    friend class MainWindowProbe; // tests read the window's state through it
+};
+
+#endif // MAINWINDOW_H

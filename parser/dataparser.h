@@ -1,0 +1,80 @@
+#ifndef DATAPARSER_H
+#define DATAPARSER_H
+
+#include "commanddescription.h"
+#include "decodedanswer.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QMap>
+#include <QQueue>
+#include <QStringList>
+#include <QThread>
+#include <QVector>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+class ScriptRunner;
+
+// The thread between the transport and the views: queues every 64-byte report, decodes them
+// one by one in arrival order, runs the value scripts, slides the plot buffers, appends each
+// telemetry value to its log file and announces every decoded report with dataReady().
+class DataParser : public QThread
+{
+    Q_OBJECT
+
+public:
+    DataParser(const CommandDescription &telemetry, int count, QObject *parent = nullptr);
+    ~DataParser() override;
+
+    // Filled by the owner before the thread starts; read without a lock afterwards.
+    QMap<int, CommandDescription> descriptions;
+
+    // Decoded state; read and written only with stateLock held.
+    std::mutex stateLock;
+    QByteArray lastReport;
+    QList<double> xValues;
+    QList<QList<double>> yValues;
+    quint64 sampleCounter = 0;
+    QStringList values;
+    int lastId = -1;
+    // Every decoded answer (id byte not 0) in order, until the window takes it.
+    QQueue<DecodedAnswer> answers;
+
+    // Under stateLock, from the main thread: the plots start afresh.
+    void resetPlotData();
+
+    // Decodes one report on the calling thread; true when its id has a description.
+    bool decodeReport(const QByteArray &report);
+
+    // Reports queued and not yet decoded (for benchmarks and tests).
+    int queuedReports();
+
+signals:
+    void dataReady();
+
+public slots:
+    void appendNewData(QByteArray data);
+    void stopParsing();
+
+protected:
+    void run() override;
+
+private:
+    void fillPlotBuffers();
+    void flushLogs();
+
+    int maxPoints;
+    std::mutex queueLock;
+    std::condition_variable queueChanged;
+    QQueue<QByteArray> queue;
+    std::atomic<bool> parsing{true};
+    std::unique_ptr<ScriptRunner> scripts;
+    QVector<QFile *> logFiles;
+};
+
+#endif // DATAPARSER_H

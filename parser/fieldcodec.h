@@ -1,0 +1,41 @@
+#ifndef FIELDCODEC_H
+#define FIELDCODEC_H
+
+#include "commanddescription.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The one place that knows how a field lies in a report: reading it by type, forming its text
+// by view, and writing it from a request text or a number. Knows nothing of HID or threads.
+namespace FieldCodec {
+
+// One decoded field: its number and its raw bits, zero-extended from the field's width.
+struct Field
+{
+    double value = 0;
+    quint64 rawValue = 0;
+};
+
+// Reads the field of the given type at byte position pos of the report (little-endian, any
+// alignment). A field that does not lie wholly within the report, a string and an unrecognised
+// type decode as 0.
+Field read(const QByteArray &report, int pos, ParamType type);
+
+// The display text of a decoded field by view: 'g' with 6 digits, hex or bin of the raw bits,
+// or (str) the bytes of the field that are present, up to the first zero, as UTF-8.
+QString text(const Field &field, ParamView view, const QByteArray &report, int pos, ParamType type);
+
+// Encodes the request text of a field of the given type and view at pos of a 64-byte report
+// and returns the number of bytes the position advances (the type's width). Text that does
+// not convert, or is out of range, gives 0. A string clears the whole payload first. Nothing
+// is ever written outside the report.
+int encodeText(QByteArray &report, int pos, ParamType type, ParamView view, const QString &text);
+
+// Writes a number as a field of the given type at pos (saturating integers, truncating
+// fractions); for makers of reports such as the simulated device. Returns the type's width.
+int encodeValue(QByteArray &report, int pos, ParamType type, double value);
+
+} // namespace FieldCodec
+
+#endif // FIELDCODEC_H
