@@ -33,7 +33,9 @@ QString text(const Field &field, ParamView view, const QByteArray &report, int p
 int encodeText(QByteArray &report, int pos, ParamType type, ParamView view, const QString &text);
 
 // Writes a number as a field of the given type at pos (saturating integers, truncating
-// fractions); for makers of reports such as the simulated device. Returns the type's width.
+// fractions, NaN as 0; a string field gets the number's text); for makers of reports such as
+// the simulated device. Like encodeText, it writes nothing for a field that does not fit.
+// Returns the type's width.
 int encodeValue(QByteArray &report, int pos, ParamType type, double value);
 
 } // namespace FieldCodec
