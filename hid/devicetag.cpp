@@ -1,7 +1,25 @@
 #include "devicetag.h"
 
-// Placeholder until the tag is computed.
-QString deviceTag(const QString &, const QString &)
+#include <cstdint>
+
+namespace {
+
+// The string hash the tag has always been made of (Qt 5's qHash of a string with seed 0),
+// written out so that the tags stay the same whatever Qt's own hash becomes.
+std::uint32_t stringHash(const QString &text)
 {
-    return QString();
+    std::uint32_t h = 0;
+    for (const QChar c : text)
+        h = 31 * h + c.unicode();
+    return h;
+}
+
+} // namespace
+
+QString deviceTag(const QString &product, const QString &path)
+{
+    const std::uint32_t h1 = stringHash(product);
+    const std::uint32_t h2 = stringHash(path);
+    const std::uint32_t tag = ((h1 << 16) | (h1 >> 16)) ^ h2;
+    return QString::number(tag, 16);
 }

@@ -1,17 +1,19 @@
 #include "hidplatform.h"
 
+#include <atomic>
+
 const char deviceIdFilter[] = "vid_0483&pid_5750";
 
 namespace {
-HidPlatform *installedPlatform = nullptr;
+std::atomic<HidPlatform *> installedPlatform{nullptr};
 }
 
 HidPlatform *HidPlatform::instance()
 {
-    return installedPlatform;
+    return installedPlatform.load();
 }
 
 void HidPlatform::install(HidPlatform *platform)
 {
-    installedPlatform = platform;
+    installedPlatform.store(platform);
 }

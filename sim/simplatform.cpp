@@ -1,1 +1,99 @@
-// Placeholder.
+#include "simplatform.h"
+
+// What the exchange thread holds of an open simulated device; closing it closes the device.
+class SimConnection : public HidConnection
+{
+public:
+    explicit SimConnection(std::shared_ptr<SimDevice> device) : device(std::move(device)) {}
+    ~SimConnection() override { device->closeConnection(); }
+
+    Result read(unsigned char *buffer, int timeoutMs) override
+    {
+        return device->read(buffer, timeoutMs);
+    }
+    Result write(const unsigned char *report, int timeoutMs) override
+    {
+        return device->write(report, timeoutMs);
+    }
+
+private:
+    std::shared_ptr<SimDevice> device;
+};
+
+SimPlatform::SimPlatform(QObject *parent) : HidPlatform(parent) {}
+
+SimPlatform::~SimPlatform()
+{
+    if (HidPlatform::instance() == this)
+        HidPlatform::install(nullptr);
+}
+
+std::shared_ptr<SimDevice> SimPlatform::plug(const QString &product, const QString &path)
+{
+    QString devicePath = path;
+    if (devicePath.isEmpty()) {
+        std::lock_guard<std::mutex> guard(lock);
+        devicePath = QStringLiteral("/sim/hidraw%1").arg(nextPathNumber++);
+    }
+    auto device = std::make_shared<SimDevice>(product, devicePath);
+    plug(device);
+    return device;
+}
+
+void SimPlatform::plug(const std::shared_ptr<SimDevice> &device)
+{
+    if (!device)
+        return;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (plugged.contains(device))
+            return;
+        plugged.append(device);
+        device->setPlugged(true);
+    }
+    emit devicesChanged();
+}
+
+void SimPlatform::unplug(const std::shared_ptr<SimDevice> &device)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!plugged.removeOne(device))
+            return;
+        device->setPlugged(false);
+    }
+    emit devicesChanged();
+}
+
+QList<std::shared_ptr<SimDevice>> SimPlatform::devices() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return plugged;
+}
+
+std::shared_ptr<SimDevice> SimPlatform::device(const QString &path) const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    for (const auto &d : plugged) {
+        if (d->path() == path)
+            return d;
+    }
+    return nullptr;
+}
+
+DeviceList SimPlatform::enumerate()
+{
+    DeviceList list;
+    std::lock_guard<std::mutex> guard(lock);
+    for (const auto &d : plugged)
+        list.append(qMakePair(d->product(), d->path()));
+    return list;
+}
+
+std::unique_ptr<HidConnection> SimPlatform::open(const QString &path)
+{
+    std::shared_ptr<SimDevice> d = device(path);
+    if (!d || !d->openConnection())
+        return nullptr;
+    return std::make_unique<SimConnection>(std::move(d));
+}

@@ -1,1 +1,51 @@
-// Placeholder.
+#ifndef SIMPLATFORM_H
+#define SIMPLATFORM_H
+
+#include "hidplatform.h"
+#include "simdevice.h"
+
+#include <QList>
+
+#include <memory>
+#include <mutex>
+
+// The simulated platform: in-process virtual devices for the tests and the demo.
+//
+//     SimPlatform sim;
+//     HidPlatform::install(&sim);              // before the window is built
+//     auto device = sim.plug("Tolvex probe");  // raises devicesChanged()
+//     device->injectReport(report);            // the exchange thread reads it
+//     sim.unplug(device);                      // raises devicesChanged() again
+//
+// Plugging and unplugging may happen on any thread; devicesChanged() is emitted on the
+// calling thread (delivered directly to receivers in the same thread, queued to others).
+// Unplugging makes the reads and writes of an open connection fail, as with a real device
+// pulled out, until the program closes it.
+class SimPlatform : public HidPlatform
+{
+    Q_OBJECT
+
+public:
+    explicit SimPlatform(QObject *parent = nullptr);
+    ~SimPlatform() override;
+
+    // Plugs a new device with the given product string. An empty path gives the next free
+    // one of the form "/sim/hidrawN".
+    std::shared_ptr<SimDevice> plug(const QString &product, const QString &path = QString());
+    // Plugs a device made earlier (again, after an unplug).
+    void plug(const std::shared_ptr<SimDevice> &device);
+    void unplug(const std::shared_ptr<SimDevice> &device);
+    // The plugged devices in plugging order: the order enumerate() lists them in.
+    QList<std::shared_ptr<SimDevice>> devices() const;
+    std::shared_ptr<SimDevice> device(const QString &path) const;
+
+    DeviceList enumerate() override;
+    std::unique_ptr<HidConnection> open(const QString &path) override;
+
+private:
+    mutable std::mutex lock;
+    QList<std::shared_ptr<SimDevice>> plugged;
+    int nextPathNumber = 0;
+};
+
+#endif // SIMPLATFORM_H
