@@ -14,6 +14,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -48,11 +49,20 @@ public:
     // Under stateLock, from the main thread: the plots start afresh.
     void resetPlotData();
 
-    // Decodes one report on the calling thread; true when its id has a description.
+    // Decodes one report on the calling thread; true when its id has a description. Scripts
+    // run in an engine tied to the first thread that decodes, so call it from one thread only
+    // (the parser's own once it runs).
     bool decodeReport(const QByteArray &report);
 
     // Reports queued and not yet decoded (for benchmarks and tests).
     int queuedReports();
+
+    // The file name a parameter's log gets: its name with ".csv", path separators replaced,
+    // so that every log lands in the working directory.
+    static QString logFileName(const QString &parameterName);
+
+    // Longest time a decoded log line waits in memory before it is written to its file.
+    static constexpr std::chrono::milliseconds logFlushInterval{500};
 
 signals:
     void dataReady();
@@ -67,14 +77,22 @@ protected:
 private:
     void fillPlotBuffers();
     void flushLogs();
+    void flushLogsIfDue();
 
     int maxPoints;
     std::mutex queueLock;
     std::condition_variable queueChanged;
     QQueue<QByteArray> queue;
     std::atomic<bool> parsing{true};
+    // Set by a stopParsing() that comes after start() but before run() has begun, so that
+    // such a stop is not lost (run() sets parsing on entry).
+    bool stopRequested = false;
+    bool runActive = false;
     std::unique_ptr<ScriptRunner> scripts;
     QVector<QFile *> logFiles;
+    // Used only by the decoding thread: when the oldest unwritten log line was decoded.
+    bool logsPending = false;
+    std::chrono::steady_clock::time_point logsPendingSince;
 };
 
 #endif // DATAPARSER_H

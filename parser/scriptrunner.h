@@ -3,15 +3,32 @@
 
 #include <QString>
 
-// Runs the value scripts of one parser in one script engine whose globals persist.
+#include <chrono>
+#include <memory>
+
+// Runs the value scripts of one parser in one script engine whose globals persist. Each
+// script behaves as if its text were evaluated as a program: its completion value is the
+// result, "var" and assignments create globals that later scripts see, and "x" is a global
+// set to the value before every run. The engine is created by the first run, on the thread
+// that runs scripts from then on.
 class ScriptRunner
 {
 public:
-    ScriptRunner();
+    // A script running longer than the time limit is interrupted.
+    explicit ScriptRunner(std::chrono::milliseconds timeLimit = std::chrono::milliseconds(50));
     ~ScriptRunner();
 
-    // The script's completion value for x, as a number; NaN for an error or a runaway script.
+    ScriptRunner(const ScriptRunner &) = delete;
+    ScriptRunner &operator=(const ScriptRunner &) = delete;
+
+    // The script's completion value for x, as a number; NaN for a syntax error, anything
+    // thrown, or a script that was interrupted.
     double run(const QString &script, double x);
+
+private:
+    struct Engine;
+    std::chrono::milliseconds timeLimit;
+    std::unique_ptr<Engine> engine;
 };
 
 #endif // SCRIPTRUNNER_H
