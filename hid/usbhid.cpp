@@ -81,6 +81,10 @@ bool usbHID::queueRequest(const QByteArray &report)
 
 void usbHID::stopDataExchange()
 {
+    // Once the thread has been started, a stop must hold even if run() has not begun yet
+    // (a window closed right after it opened); only a stop before start() is undone by run().
+    if (isRunning())
+        stopAfterStart = true;
     running = false;
     // Passing through the lock orders the store before a waiting loop's next look at it.
     { std::lock_guard<std::mutex> handle(handleLock); }
@@ -90,6 +94,8 @@ void usbHID::stopDataExchange()
 void usbHID::run()
 {
     running = true;
+    if (stopAfterStart)
+        running = false;
     QByteArray buffer(reportSize, '\0');
     while (running) {
         std::unique_lock<std::mutex> handle(handleLock);
@@ -120,6 +126,7 @@ void usbHID::run()
 
         writePendingRequest();
     }
+    stopAfterStart = false;
 }
 
 void usbHID::writePendingRequest()

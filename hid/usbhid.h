@@ -69,6 +69,7 @@ private:
     bool opened = false;
     std::atomic<bool> linkOpen{false};
     std::atomic<bool> running{true};
+    std::atomic<bool> stopAfterStart{false};
     int retryCount = 0;
     bool requestPending = false;
     std::array<unsigned char, reportSize> requestReport{};

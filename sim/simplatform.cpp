@@ -28,7 +28,8 @@ SimPlatform::~SimPlatform()
         HidPlatform::install(nullptr);
 }
 
-std::shared_ptr<SimDevice> SimPlatform::plug(const QString &product, const QString &path)
+std::shared_ptr<SimDevice> SimPlatform::plug(const QString &product, const QString &path,
+                                             int position)
 {
     QString devicePath = path;
     if (devicePath.isEmpty()) {
@@ -36,11 +37,11 @@ std::shared_ptr<SimDevice> SimPlatform::plug(const QString &product, const QStri
         devicePath = QStringLiteral("/sim/hidraw%1").arg(nextPathNumber++);
     }
     auto device = std::make_shared<SimDevice>(product, devicePath);
-    plug(device);
+    plug(device, position);
     return device;
 }
 
-void SimPlatform::plug(const std::shared_ptr<SimDevice> &device)
+void SimPlatform::plug(const std::shared_ptr<SimDevice> &device, int position)
 {
     if (!device)
         return;
@@ -48,7 +49,9 @@ void SimPlatform::plug(const std::shared_ptr<SimDevice> &device)
         std::lock_guard<std::mutex> guard(lock);
         if (plugged.contains(device))
             return;
-        plugged.append(device);
+        if (position < 0 || position > plugged.size())
+            position = plugged.size();
+        plugged.insert(position, device);
         device->setPlugged(true);
     }
     emit devicesChanged();

@@ -30,12 +30,13 @@ public:
     ~SimPlatform() override;
 
     // Plugs a new device with the given product string. An empty path gives the next free
-    // one of the form "/sim/hidrawN".
-    std::shared_ptr<SimDevice> plug(const QString &product, const QString &path = QString());
+    // one of the form "/sim/hidrawN". The device is listed at position (at the end if -1).
+    std::shared_ptr<SimDevice> plug(const QString &product, const QString &path = QString(),
+                                    int position = -1);
     // Plugs a device made earlier (again, after an unplug).
-    void plug(const std::shared_ptr<SimDevice> &device);
+    void plug(const std::shared_ptr<SimDevice> &device, int position = -1);
     void unplug(const std::shared_ptr<SimDevice> &device);
-    // The plugged devices in plugging order: the order enumerate() lists them in.
+    // The plugged devices in the order enumerate() lists them in.
     QList<std::shared_ptr<SimDevice>> devices() const;
     std::shared_ptr<SimDevice> device(const QString &path) const;
 
