@@ -1,1 +1,99 @@
-// Placeholder.
+#include "mainwindow.h"
+
+#include "dataparser.h"
+#include "fieldcodec.h"
+#include "mainwindowform.h"
+#include "usbhid.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+constexpr char requestReportId = 2;
+constexpr int answerTimeoutMs = 1000;
+} // namespace
+
+void MainWindow::on_pbSend_clicked()
+{
+    const int index = form->cbCommand->currentIndex();
+    if (index < 0 || index >= commands.size())
+        return; // no command selected: nothing to send
+    const CommandDescription &command = *commands.at(index);
+
+    QByteArray request(reportSize, '\0');
+    request[0] = requestReportId;
+    request[1] = static_cast<char>(command.id & 0xff);
+    int position = 2;
+    const int fields = qMin(command.outTypes.size(), requestEdits.size());
+    for (int i = 0; i < fields; ++i) {
+        position += FieldCodec::encodeText(request, position, command.outTypes.at(i),
+                                           command.outViews.value(i), requestEdits.at(i)->text());
+    }
+
+    if (!usb->queueRequest(reinterpret_cast<const unsigned char *>(request.constData()))) {
+        setAnswerTexts(tr("занят, повторить позже..."));
+        return;
+    }
+    appendRequestRecord(request);
+    setAnswerTexts(tr("ждём..."));
+    setExchangeControlsEnabled(false);
+    expectedAnswerId = static_cast<unsigned char>(request.at(1));
+    exchangeTimer->start(answerTimeoutMs);
+}
+
+void MainWindow::dataExchangeTimeout()
+{
+    exchangeTimer->stop();
+    expectedAnswerId = -1;
+    setAnswerTexts(tr("не отвечает..."));
+    setExchangeControlsEnabled(true);
+}
+
+void MainWindow::handleReport()
+{
+    std::lock_guard<std::mutex> lock(parser->stateLock);
+    // Answers are kept one by one, so an answer is never lost to the reports that follow it.
+    while (!parser->answers.isEmpty())
+        handleAnswer(parser->answers.dequeue());
+
+    // Telemetry: only the newest report counts.
+    if (parser->lastId != 0)
+        return;
+    const int count = qMin(parser->values.size(), valueTexts.size());
+    for (int i = 0; i < count; ++i)
+        valueTexts[i] = parser->values.at(i);
+    // A command whose id is a multiple of 256 is awaited as id 0: telemetry ends its wait.
+    if (expectedAnswerId == 0) {
+        exchangeTimer->stop();
+        expectedAnswerId = -1;
+        setExchangeControlsEnabled(true);
+    }
+    appendReportRecord(0, parser->lastReport);
+}
+
+void MainWindow::handleAnswer(const DecodedAnswer &answer)
+{
+    if (answer.id == expectedAnswerId) {
+        const int count = qMin(answer.values.size(), answerEdits.size());
+        for (int i = 0; i < count; ++i)
+            answerEdits[i]->setText(answer.values.at(i));
+        exchangeTimer->stop();
+        expectedAnswerId = -1;
+        setExchangeControlsEnabled(true);
+    }
+    appendReportRecord(answer.id, answer.report);
+}
+
+void MainWindow::setAnswerTexts(const QString &text)
+{
+    for (QLineEdit *editor : qAsConst(answerEdits))
+        editor->setText(text);
+}
+
+void MainWindow::setExchangeControlsEnabled(bool enabled)
+{
+    form->pbSend->setEnabled(enabled);
+    form->cbCommand->setEnabled(enabled);
+}

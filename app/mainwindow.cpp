@@ -1,1 +1,73 @@
-// Placeholder.
+#include "mainwindow.h"
+
+#include "dataparser.h"
+#include "hidplatform.h"
+#include "mainwindowform.h"
+#include "usbhid.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QTimer>
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), form(new MainWindowForm),
+      colourCycle{Qt::red,       Qt::blue,    Qt::darkRed,     Qt::darkGreen,
+                  Qt::darkBlue,  Qt::magenta, Qt::darkCyan,    Qt::darkMagenta}
+{
+    form->setupForm(this);
+    // Set before the configuration is read, so the form's placeholder title never shows.
+    setWindowTitle(QStringLiteral("Tolvex_Client ") + QStringLiteral(TOLVEX_VERSION_TEXT)
+                   + tr(" - Программа управления ТРЕМ"));
+
+    replotTimer = new QTimer(this);
+    connect(replotTimer, &QTimer::timeout, this, &MainWindow::replotGraphs);
+    exchangeTimer = new QTimer(this);
+    exchangeTimer->setSingleShot(true);
+    connect(exchangeTimer, &QTimer::timeout, this, &MainWindow::dataExchangeTimeout);
+
+    loadConfig();
+
+    usb = new usbHID(this);
+    parser = new DataParser(telemetry, maxPlotXPoints, this);
+
+    connect(usb, &QThread::finished, usb, &QObject::deleteLater);
+    connect(parser, &QThread::finished, parser, &QObject::deleteLater);
+    connect(usb, &usbHID::connected, this, &MainWindow::connected);
+    // newData is emitted with the exchange thread's handle lock held: always queued.
+    connect(usb, &usbHID::newData, parser, &DataParser::appendNewData, Qt::QueuedConnection);
+    connect(parser, &DataParser::dataReady, this, &MainWindow::handleReport, Qt::QueuedConnection);
+
+    parser->descriptions.insert(telemetry.id, telemetry);
+    for (const CommandDescription *command : qAsConst(commands))
+        parser->descriptions.insert(command->id, *command);
+
+    connect(form->cbCurrentDevice, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &MainWindow::changeCurrentDevice);
+    // Plugging and unplugging reach the window through the platform on systems without
+    // device-change window messages.
+    if (HidPlatform *platform = HidPlatform::instance())
+        connect(platform, &HidPlatform::devicesChanged, this, [this] { refreshDevices(); });
+
+    refreshDevices();
+
+    parser->start(QThread::InheritPriority);
+    usb->start(QThread::InheritPriority);
+}
+
+MainWindow::~MainWindow()
+{
+    usb->stopDataExchange();
+    parser->stopParsing();
+    usb->quit();
+    usb->wait();
+    parser->quit();
+    parser->wait();
+    qDeleteAll(commands);
+    commands.clear();
+    delete form;
+}
+
+void MainWindow::closeEvent(QCloseEvent *)
+{
+    // Closing needs no confirmation: the event stays accepted and the event loop ends.
+}
