@@ -6,8 +6,9 @@
 //   opened / closed    a program opened or closed the device
 //   output <hex>       an output report arrived (64 bytes, report ID first)
 //   answer <hex>       the answer report it sent
+//   sent <n>           (on request) the number of telemetry reports sent so far
 // Lines it reads on standard input: plug, unplug, toggle, rate <reports per second>, mute,
-// unmute, send <hex> (one raw input report), quit. SIGUSR1 toggles the plug as well;
+// unmute, send <hex> (one raw input report), sent, quit. SIGUSR1 toggles the plug as well;
 // SIGINT, SIGTERM and SIGHUP unplug and quit.
 
 #include "devicelist.h"
@@ -227,6 +228,8 @@ void VirtualDevice::handleCommand(const QByteArray &line)
             report.append(QByteArray(reportSize - report.size(), '\0'));
         if (!device.sendInput(report.left(reportSize)))
             complain(QStringLiteral("the device is not plugged in"));
+    } else if (command == "sent") {
+        say("sent " + QByteArray::number(sample));
     } else if (command == "quit") {
         quitting = true;
     } else {
