@@ -126,6 +126,8 @@ void usbHID::run()
 
         writePendingRequest();
     }
+    // Under the lock, so that whoever destroys this object after wait() is seen to come after.
+    std::lock_guard<std::mutex> handle(handleLock);
     stopAfterStart = false;
 }
 

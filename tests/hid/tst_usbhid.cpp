@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -67,9 +68,14 @@ private:
     // Waits until the exchange thread has taken every injected report.
     void drain(const std::shared_ptr<SimDevice> &device);
 
+    int receivedCount() const;
+    QByteArray receivedAt(int index) const;
+
     std::unique_ptr<SimPlatform> sim;
     std::unique_ptr<usbHID> usb;
-    QList<QByteArray> received; // filled on the main thread through queued delivery
+    // Filled on the exchange thread itself (a direct connection), read here under the lock.
+    mutable std::mutex receivedLock;
+    QList<QByteArray> received;
     QList<bool> connections;
 };
 
@@ -78,10 +84,15 @@ void UsbHidTest::init()
     sim = std::make_unique<SimPlatform>();
     HidPlatform::install(sim.get());
     usb = std::make_unique<usbHID>();
-    received.clear();
     connections.clear();
-    connect(usb.get(), &usbHID::newData, this, [this](const QByteArray &data) { received.append(data); },
-            Qt::QueuedConnection);
+    {
+        std::lock_guard<std::mutex> guard(receivedLock);
+        received.clear();
+    }
+    connect(usb.get(), &usbHID::newData, this, [this](const QByteArray &data) {
+            std::lock_guard<std::mutex> guard(receivedLock);
+            received.append(data);
+        }, Qt::DirectConnection);
     connect(usb.get(), &usbHID::connected, this, [this](bool ok) { connections.append(ok); });
 }
 
@@ -92,6 +103,18 @@ void UsbHidTest::cleanup()
     usb.reset();
     HidPlatform::install(nullptr);
     sim.reset();
+}
+
+int UsbHidTest::receivedCount() const
+{
+    std::lock_guard<std::mutex> guard(receivedLock);
+    return received.size();
+}
+
+QByteArray UsbHidTest::receivedAt(int index) const
+{
+    std::lock_guard<std::mutex> guard(receivedLock);
+    return received.value(index);
 }
 
 void UsbHidTest::startLink()
@@ -140,11 +163,11 @@ void UsbHidTest::setDeviceOpensAndReports()
     // Reports flow only from an open device; the loop goes on either way.
     target->injectReport(report(0, 7));
     if (expectOpen) {
-        QTRY_COMPARE(received.size(), 1);
-        QCOMPARE(received.first().at(2), char(7));
+        QTRY_COMPARE(receivedCount(), 1);
+        QCOMPARE(receivedAt(0).at(2), char(7));
     } else {
         QTest::qWait(30);
-        QVERIFY(received.isEmpty());
+        QVERIFY(receivedCount() == 0);
         QVERIFY(usb->isRunning());
     }
 }
@@ -160,7 +183,7 @@ void UsbHidTest::setDeviceSamePathReopens()
     QCOMPARE(connections, (QList<bool>{true, true}));
 
     device->injectReport(report(0, 1));
-    QTRY_COMPARE(received.size(), 1);
+    QTRY_COMPARE(receivedCount(), 1);
 }
 
 // Failing reads and a device pulled out say nothing; only setDevice() reports the link.
@@ -181,7 +204,7 @@ void UsbHidTest::connectedOnlyFromSetDevice()
     sim->plug(device);
     QVERIFY(usb->setDevice(device->path()));
     device->injectReport(report(0, 3));
-    QTRY_COMPARE(received.size(), 1);
+    QTRY_COMPARE(receivedCount(), 1);
 }
 
 // The receive buffer is reused from pass to pass: a report handed out earlier must not change
@@ -194,10 +217,10 @@ void UsbHidTest::reportsKeepTheirOwnBytes()
     const int count = 200;
     for (int i = 0; i < count; ++i)
         QVERIFY(device->injectReport(report(0, static_cast<unsigned char>(i))));
-    QTRY_COMPARE(received.size(), count);
+    QTRY_COMPARE(receivedCount(), count);
     for (int i = 0; i < count; ++i) {
-        QCOMPARE(received[i].size(), reportSize);
-        QCOMPARE(received[i], report(0, static_cast<unsigned char>(i)));
+        QCOMPARE(receivedAt(i).size(), reportSize);
+        QCOMPARE(receivedAt(i), report(0, static_cast<unsigned char>(i)));
     }
 }
 
@@ -221,8 +244,8 @@ void UsbHidTest::reportsAreAlwaysFullLength()
     startLink();
     usb->setDevice(device->path());
     device->injectReport(injected);
-    QTRY_COMPARE(received.size(), 1);
-    QCOMPARE(received.first(), emitted);
+    QTRY_COMPARE(receivedCount(), 1);
+    QCOMPARE(receivedAt(0), emitted);
 }
 
 void UsbHidTest::requestIsWrittenWithReportId()
@@ -312,9 +335,9 @@ void UsbHidTest::answerEndsRetriesAndIsEmitted()
     QVERIFY(usb->queueRequest(request(12)));
     QVERIFY(device->waitForWriteAttempts(1, 2000));
     device->injectReport(report(12, 0x77));
-    QTRY_COMPARE(received.size(), 1);
-    QCOMPARE(received.first().at(1), char(12));
-    QCOMPARE(received.first().at(2), char(0x77));
+    QTRY_COMPARE(receivedCount(), 1);
+    QCOMPARE(receivedAt(0).at(1), char(12));
+    QCOMPARE(receivedAt(0).at(2), char(0x77));
     const int attempts = device->writeAttempts();
     QTest::qWait(50);
     QCOMPARE(device->writeAttempts(), attempts);
@@ -336,7 +359,7 @@ void UsbHidTest::zeroIdRequestNotEndedByReports()
     drain(device);
     QVERIFY(device->waitForWriteAttempts(usbHID::maxWriteAttempts, 5000));
     QVERIFY(!device->waitForWriteAttempts(usbHID::maxWriteAttempts + 1, 100));
-    QTRY_COMPARE(received.size(), 5);
+    QTRY_COMPARE(receivedCount(), 5);
 }
 
 void UsbHidTest::hardWriteErrorEndsRequest()
@@ -358,7 +381,7 @@ void UsbHidTest::stopBeforeStartIsUndoneByRun()
     usb->stopDataExchange();
     startLink();
     device->injectReport(report(0, 1));
-    QTRY_COMPARE(received.size(), 1);
+    QTRY_COMPARE(receivedCount(), 1);
     QVERIFY(usb->isRunning());
 }
 
