@@ -1,0 +1,177 @@
+#include "reports.h"
+#include "windowtesting.h"
+
+#include "simplatform.h"
+
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <qcustomplot.h>
+
+namespace {
+
+const char *const viewsConfig = R"({
+  "settings": {"maxPlotXPoints": 5, "maxConsoleLines": 6},
+  "commands": [
+    {"id": 0, "in": [{"name": "level", "type": "uint16", "units": "mV"},
+                     {"name": "state", "type": "uint8", "view": "hex"}]},
+    {"id": 4, "name": "Status", "in": [{"name": "code", "type": "uint8"}]}
+  ]})";
+
+} // namespace
+
+class TestLiveViews : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir workDir;
+    SimPlatform *sim = nullptr;
+    std::shared_ptr<SimDevice> device;
+    std::unique_ptr<MainWindow> window;
+
+    QTreeWidget *tree() { return window->findChild<QTreeWidget *>(QStringLiteral("treeWidget")); }
+    QStringList shownValues()
+    {
+        QStringList texts;
+        for (int i = 0; i < tree()->topLevelItemCount(); ++i)
+            texts << tree()->topLevelItem(i)->text(1);
+        return texts;
+    }
+    QPlainTextEdit *console() { return window->findChild<QPlainTextEdit *>(QStringLiteral("pte")); }
+    // Waits until the parser has decoded as many telemetry reports.
+    bool waitForSamples(quint64 count)
+    {
+        DataParser *parser = MainWindowProbe(*window).parser();
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 5000) {
+            {
+                std::lock_guard<std::mutex> lock(parser->stateLock);
+                if (parser->sampleCounter >= count)
+                    return true;
+            }
+            QTest::qWait(1);
+        }
+        return false;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QDir::setCurrent(workDir.path()));
+        writeConfig(viewsConfig);
+    }
+    void init()
+    {
+        sim = new SimPlatform;
+        HidPlatform::install(sim);
+        device = sim->plug(QStringLiteral("Tolvex probe"));
+        window = std::make_unique<MainWindow>();
+        QVERIFY(device->isOpen());
+    }
+    void cleanup()
+    {
+        window.reset();
+        device.reset();
+        delete sim;
+        sim = nullptr;
+    }
+    void cleanupTestCase() { removeConfig(); }
+
+    void treeFollowsTelemetryWhileTheDeviceIsOpen()
+    {
+        MainWindowProbe probe(*window);
+        QVERIFY(probe.replotTimer()->isActive());
+        QCOMPARE(probe.replotTimer()->interval(), 50);
+        device->injectReport(inputReport(0, {0x34, 0x12, 0xff}));
+        QTRY_COMPARE(shownValues(), (QStringList{"4660", "ff"}));
+        QCOMPARE(tree()->topLevelItem(0)->text(2), QStringLiteral("mV"));
+    }
+
+    void onlyTheLastReportOfATickIsShown()
+    {
+        MainWindowProbe probe(*window);
+        probe.replotTimer()->stop(); // ticks by hand from here on
+        device->injectReport(inputReport(0, {0x01, 0x00, 0x01}));
+        device->injectReport(inputReport(0, {0x02, 0x00, 0x02}));
+        QVERIFY(waitForSamples(2));
+        QTRY_COMPARE(probe.valueTexts(), (QStringList{"2", "2"}));
+        QCOMPARE(shownValues(), (QStringList{"", ""})); // not before the tick
+        probe.replot();
+        QCOMPARE(shownValues(), (QStringList{"2", "2"}));
+    }
+
+    void answersNeverTouchTheValues()
+    {
+        MainWindowProbe probe(*window);
+        probe.replotTimer()->stop();
+        device->injectReport(inputReport(0, {0x07, 0x00, 0x01}));
+        QVERIFY(waitForSamples(1));
+        QTRY_COMPARE(probe.valueTexts(), (QStringList{"7", "1"}));
+        device->injectReport(inputReport(4, {0x63, 0x63, 0x63}));
+        QTRY_VERIFY(console()->toPlainText().contains(hexOf({0x01, 0x04, 0x63, 0x63, 0x63})));
+        probe.replot();
+        QCOMPARE(probe.valueTexts(), (QStringList{"7", "1"}));
+        QCOMPARE(shownValues(), (QStringList{"7", "1"}));
+    }
+
+    void plotsHoldTheWindowPlusOnePoint()
+    {
+        MainWindowProbe probe(*window);
+        probe.replotTimer()->stop();
+        probe.replot();
+        QCPGraph *level = probe.plots().at(0)->graph(0);
+        QCOMPARE(level->dataCount(), 5);
+        for (int i = 0; i < 7; ++i)
+            device->injectReport(inputReport(0, {static_cast<unsigned char>(10 + i), 0x00, 0x00}));
+        QVERIFY(waitForSamples(7));
+        probe.replot();
+        QCOMPARE(level->dataCount(), 6);
+        QCOMPARE(level->data()->at(0)->key, 1.0);
+        QCOMPARE(level->data()->at(5)->key, 6.0);
+        QCOMPARE(level->data()->at(5)->value, 16.0);
+        // The axes follow the data.
+        QCOMPARE(probe.plots().at(0)->xAxis->range(), QCPRange(1, 6));
+        QCOMPARE(probe.plots().at(0)->yAxis->range(), QCPRange(11, 16));
+    }
+
+    void consoleEchoesTelemetryOnlyWhenAsked()
+    {
+        auto *showAll = window->findChild<QCheckBox *>(QStringLiteral("cbShowAll"));
+        device->injectReport(inputReport(0, {0x01}));
+        QVERIFY(waitForSamples(1));
+        QTest::qWait(50);
+        QCOMPARE(console()->toPlainText(), QString());
+
+        showAll->setChecked(true);
+        QVERIFY(MainWindowProbe(*window).showAllData());
+        device->injectReport(inputReport(0, {0x02}));
+        const QString record = QStringLiteral("Ответ:\n") + hexOf({0x01, 0x00, 0x02}) + QStringLiteral("\n");
+        QTRY_VERIFY(console()->toPlainText().startsWith(record));
+
+        showAll->setChecked(false);
+        const QString shown = console()->toPlainText();
+        device->injectReport(inputReport(0, {0x03}));
+        QVERIFY(waitForSamples(3));
+        QTest::qWait(50);
+        QCOMPARE(console()->toPlainText(), shown);
+    }
+
+    void consoleKeepsItsLastLines()
+    {
+        for (unsigned char code : {0x0a, 0x0b, 0x0c})
+            device->injectReport(inputReport(4, {code}));
+        const QString last = hexOf({0x01, 0x04, 0x0c});
+        QTRY_VERIFY(console()->toPlainText().contains(last));
+        QCOMPARE(console()->document()->blockCount(), 6);
+        QCOMPARE(console()->toPlainText(), QStringLiteral("Ответ:\n") + hexOf({0x01, 0x04, 0x0b})
+                                               + QStringLiteral("\n\nОтвет:\n") + last + QStringLiteral("\n"));
+    }
+};
+
+QTEST_MAIN(TestLiveViews)
+#include "tst_liveviews.moc"
