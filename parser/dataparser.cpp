@@ -115,7 +115,8 @@ bool DataParser::decodeReport(const QByteArray &data)
 
         QString text = FieldCodec::text(field, description.inViews.at(k), report, pos, type);
         if (logging && k < logFiles.size() && logFiles.at(k)->isOpen()) {
-            QByteArray line = text.toLocal8Bit();
+            // Only a str text can hold more than ASCII, which every local encoding shares.
+            QByteArray line = description.inViews.at(k) == ViewStr ? text.toLocal8Bit() : text.toLatin1();
             line += '\n';
             logFiles.at(k)->write(line);
             if (!logsPending) {
@@ -124,7 +125,7 @@ bool DataParser::decodeReport(const QByteArray &data)
             }
         }
         values.append(std::move(text));
-        pos += CommandDescription::widthOf(type);
+        pos += FieldCodec::width(type);
     }
 
     if (telemetry) {

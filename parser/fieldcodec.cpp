@@ -1,5 +1,6 @@
 #include "fieldcodec.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -100,16 +101,51 @@ void putString(QByteArray &report, const QByteArray &bytes)
         std::memcpy(report.data() + payloadStart, bytes.constData(), count);
 }
 
+// 'g' with 6 significant digits. Whole numbers below a million come out as plain integers
+// in that format; writing their digits directly skips the general conversion, which costs
+// far more and dominates decoding.
+QString numberText(double value)
+{
+    if (value > -1e6 && value < 1e6 && value == std::trunc(value)) {
+        char digits[8];
+        char *end = digits + sizeof digits;
+        char *p = end;
+        int n = int(value);
+        const bool negative = n < 0;
+        if (negative)
+            n = -n;
+        do {
+            *--p = char('0' + n % 10);
+            n /= 10;
+        } while (n > 0);
+        if (negative)
+            *--p = '-';
+        return QString::fromLatin1(p, int(end - p));
+    }
+    return QString::number(value, 'g', 6);
+}
+
 } // namespace
+
+int width(ParamType type)
+{
+    static const auto widths = [] {
+        std::array<int, TypeString + 1> table{};
+        for (int type = 0; type <= TypeString; ++type)
+            table[type] = CommandDescription::widthOf(ParamType(type));
+        return table;
+    }();
+    return unsigned(type) < widths.size() ? widths[type] : 0;
+}
 
 Field read(const QByteArray &report, int pos, ParamType type)
 {
     Field field;
-    const int width = CommandDescription::widthOf(type);
-    if (type == TypeString || width == 0 || !liesWithin(report, pos, width))
+    const int fieldWidth = width(type);
+    if (type == TypeString || fieldWidth == 0 || !liesWithin(report, pos, fieldWidth))
         return field;
 
-    const quint64 bits = littleEndianBits(report, pos, width);
+    const quint64 bits = littleEndianBits(report, pos, fieldWidth);
     field.rawValue = bits;
     switch (type) {
     case TypeInt8:
@@ -151,26 +187,26 @@ QString text(const Field &field, ParamView view, const QByteArray &report, int p
     case ViewStr: {
         if (pos < 0 || pos >= report.size())
             return QString();
-        const int available = qMin(CommandDescription::widthOf(type), report.size() - pos);
+        const int available = qMin(width(type), report.size() - pos);
         const char *start = report.constData() + pos;
         const void *zero = std::memchr(start, 0, available);
         const int length = zero ? int(static_cast<const char *>(zero) - start) : available;
         return QString::fromUtf8(start, length);
     }
     default:
-        return QString::number(field.value, 'g', 6);
+        return numberText(field.value);
     }
 }
 
 int encodeText(QByteArray &report, int pos, ParamType type, ParamView view, const QString &text)
 {
-    const int width = CommandDescription::widthOf(type);
+    const int fieldWidth = width(type);
     if (type == TypeString) {
         putString(report, text.toLocal8Bit());
-        return width;
+        return fieldWidth;
     }
-    if (width == 0 || !liesWithin(report, pos, width))
-        return width;
+    if (fieldWidth == 0 || !liesWithin(report, pos, fieldWidth))
+        return fieldWidth;
 
     const int base = conversionBase(view);
     bool ok = false;
@@ -207,25 +243,25 @@ int encodeText(QByteArray &report, int pos, ParamType type, ParamView view, cons
         break;
     }
     // Writing only the low bytes keeps the low 8 bits of the 8-bit types.
-    putLittleEndian(report, pos, width, ok ? bits : 0);
-    return width;
+    putLittleEndian(report, pos, fieldWidth, ok ? bits : 0);
+    return fieldWidth;
 }
 
 int encodeValue(QByteArray &report, int pos, ParamType type, double value)
 {
-    const int width = CommandDescription::widthOf(type);
+    const int fieldWidth = width(type);
     if (type == TypeString) {
         // The number's text, filling the field's bytes that lie within the report.
         if (pos < 0 || pos >= report.size())
-            return width;
+            return fieldWidth;
         const QByteArray digits = QString::number(value, 'g', 6).toLatin1();
-        const int room = qMin(width, report.size() - pos);
+        const int room = qMin(fieldWidth, report.size() - pos);
         for (int i = 0; i < room; ++i)
             report[pos + i] = i < digits.size() ? digits[i] : '\0';
-        return width;
+        return fieldWidth;
     }
-    if (width == 0 || !liesWithin(report, pos, width))
-        return width;
+    if (fieldWidth == 0 || !liesWithin(report, pos, fieldWidth))
+        return fieldWidth;
 
     quint64 bits = 0;
     switch (type) {
@@ -263,8 +299,8 @@ int encodeValue(QByteArray &report, int pos, ParamType type, double value)
     default:
         break;
     }
-    putLittleEndian(report, pos, width, bits);
-    return width;
+    putLittleEndian(report, pos, fieldWidth, bits);
+    return fieldWidth;
 }
 
 } // namespace FieldCodec

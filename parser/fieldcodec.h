@@ -17,6 +17,9 @@ struct Field
     quint64 rawValue = 0;
 };
 
+// Width in bytes of a field of the given type (0 for an unrecognised one).
+int width(ParamType type);
+
 // Reads the field of the given type at byte position pos of the report (little-endian, any
 // alignment). A field that does not lie wholly within the report, a string and an unrecognised
 // type decode as 0.

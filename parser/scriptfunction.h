@@ -19,8 +19,10 @@ struct ScriptFunction
 {
     bool rewritten = false;
     // A function expression taking one argument, the value to return when the script throws
-    // (anything, not only an Error); calling it yields the script function itself, which
-    // returns the completion value converted to a number (the conversion may throw too).
+    // (anything, not only an Error); calling it yields the script function itself. That one
+    // is called with the global object as "this" and the value as its argument; it sets the
+    // global "x" and returns the completion value converted to a number (a conversion that
+    // throws is a failure too).
     QString factorySource;
     // The global variables the script declares with "var"; the caller declares them once
     // before the first call, as evaluating the program would.

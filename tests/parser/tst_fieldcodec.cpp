@@ -1,5 +1,6 @@
 #include "fieldcodec.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include <cmath>
@@ -29,6 +30,7 @@ class FieldCodecTest : public QObject
 private slots:
     void readsAndShowsEveryType_data();
     void readsAndShowsEveryType();
+    void numViewMatchesQtFormatting();
     void readsAtAnyAlignment();
     void fieldOutsideTheReportDecodesAsZero_data();
     void fieldOutsideTheReportDecodesAsZero();
@@ -110,6 +112,29 @@ void FieldCodecTest::readsAndShowsEveryType()
     QCOMPARE(FieldCodec::text(field, ViewStr, report, 2, t), str);
     // A view number outside the table shows like num.
     QCOMPARE(FieldCodec::text(field, ParamView(7), report, 2, t), num);
+}
+
+void FieldCodecTest::numViewMatchesQtFormatting()
+{
+    // Whole numbers take a shortcut; the texts must stay those of Qt's 'g' with 6 digits,
+    // including its rounding of exact halves (1234565 shows as 1.23457e+06).
+    QVector<double> numbers = {0.0, -0.0, 1.0, -1.0, 999999.0, -999999.0, 1e6, -1e6, 1234565.0,
+                               123456.5, 0.5, -0.5, 1e-5, 2.5, 99999.95, 4294967295.0,
+                               -2147483648.0, 1e300, std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity(),
+                               std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::denorm_min()};
+    QRandomGenerator random(7);
+    for (int i = 0; i < 20000; ++i) {
+        numbers.append(double(qint32(random.generate())) / (1 << random.bounded(12)));
+        numbers.append(double(random.bounded(2000001) - 1000000));
+    }
+    for (double number : qAsConst(numbers)) {
+        FieldCodec::Field field;
+        field.value = number;
+        QCOMPARE(FieldCodec::text(field, ViewNum, QByteArray(), 0, TypeDouble),
+                 QString::number(number, 'g', 6));
+    }
 }
 
 void FieldCodecTest::readsAtAnyAlignment()
