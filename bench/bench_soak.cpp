@@ -1,0 +1,257 @@
+// The program under load, through its real threads and window (offscreen):
+//   soak.reports_per_s                telemetry reports sent per second over 30 s at 24,000/s
+//   soak.lost_log_lines               reports sent minus lines, in the log file that lost most
+//   soak.out_of_order_lines           lines of the report-counter log that do not follow on
+//   soak.lost_answers                 answers sent minus answers shown (a command every 100 ms)
+//   soak.peak_rss_mb                  the process's peak resident memory
+//   soak.rss_growth_mb                resident memory at the end less after the first 5 s
+//   soak.max_tick_ms                  the longest event the GUI thread handled
+//   soak.max_sustained_reports_per_s  the highest rate, stepping up, with a bounded backlog
+#include "commandanswerer.h"
+#include "dataparser.h"
+#include "mainwindow.h"
+#include "simconfig.h"
+#include "simplatform.h"
+#include "telemetrygenerator.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstdio>
+#include <memory>
+
+// Reads the window's parser for the backlog.
+class MainWindowProbe
+{
+public:
+    static DataParser *parser(MainWindow *window) { return window->parser; }
+};
+
+namespace {
+
+// Times every event the GUI thread handles, outermost dispatch only.
+class TimedApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        if (QThread::currentThread() != thread())
+            return QApplication::notify(receiver, event);
+        if (depth++ > 0) {
+            const bool handled = QApplication::notify(receiver, event);
+            --depth;
+            return handled;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        const bool handled = QApplication::notify(receiver, event);
+        const double ms = double(clock.nsecsElapsed()) / 1e6;
+        if (measuring && ms > longestTickMs) {
+            longestTickMs = ms;
+            longestTickWhat = QStringLiteral("event %1 to %2").arg(int(event->type())).arg(
+                QString::fromLatin1(receiver->metaObject()->className()));
+        }
+        --depth;
+        return handled;
+    }
+
+    bool measuring = false;
+    double longestTickMs = 0;
+    QString longestTickWhat;
+
+private:
+    int depth = 0;
+};
+
+double residentMb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+void runFor(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void print(const char *name, double value, const char *unit)
+{
+    std::printf("%s: %.6g %s\n", name, value, unit);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    TimedApplication app(argc, argv);
+    const SimConfig config = SimConfig::read(SimConfig::besideExecutable());
+    if (config.telemetry.inTypes.isEmpty() || config.commands.isEmpty()) {
+        std::fprintf(stderr, "bench_soak: no telemetry or commands in %s\n",
+                     qPrintable(SimConfig::besideExecutable()));
+        return 1;
+    }
+    QTemporaryDir logDir; // the log files land in the working directory
+    QDir::setCurrent(logDir.path());
+
+    SimPlatform sim;
+    HidPlatform::install(&sim);
+    auto device = sim.plug(QStringLiteral("Soak probe"));
+    CommandAnswerer answerer(config.commands);
+    answerer.attachTo(*device);
+    auto generator = std::make_unique<TelemetryGenerator>(device, config.telemetry);
+
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    DataParser *parser = MainWindowProbe::parser(window.get());
+
+    // The command: the first one with answer values; its answers are counted as they show.
+    const CommandDescription *command = nullptr;
+    for (const CommandDescription &c : config.commands) {
+        if (!c.inTypes.isEmpty()) {
+            command = &c;
+            break;
+        }
+    }
+    auto *commands = window->findChild<QComboBox *>(QStringLiteral("cbCommand"));
+    commands->setCurrentIndex(commands->findText(command->name));
+    auto *send = window->findChild<QPushButton *>(QStringLiteral("pbSend"));
+    QLineEdit *firstAnswer = window->findChild<QGroupBox *>(QStringLiteral("gbIn"))->findChild<QLineEdit *>();
+    const QString waiting = QCoreApplication::translate("MainWindow", "ждём...");
+    const QString noAnswer = QCoreApplication::translate("MainWindow", "не отвечает...");
+    quint64 answersShown = 0;
+    QObject::connect(firstAnswer, &QLineEdit::textChanged, [&](const QString &text) {
+        if (text != waiting && text != noAnswer && !text.isEmpty())
+            ++answersShown;
+    });
+    QTimer commandTimer;
+    QObject::connect(&commandTimer, &QTimer::timeout, [&] {
+        if (send->isEnabled())
+            send->click();
+    });
+
+    // 30 s at 24,000 reports per second, a command every 100 ms.
+    const int soakRate = 24000;
+    // A shorter soak for trying changes: bench_soak SECONDS (at least 6).
+    const int soakMs = argc > 1 ? std::max(6, QByteArray(argv[1]).toInt()) * 1000 : 30000;
+    generator->setRate(soakRate);
+    commandTimer.start(100);
+    app.measuring = true;
+    QElapsedTimer clock;
+    clock.start();
+    runFor(5000);
+    const double rssWarm = residentMb("VmRSS:");
+    runFor(soakMs - 5000);
+    generator->setRate(0);
+    const double elapsed = double(clock.elapsed()) / 1000.0;
+    commandTimer.stop();
+    const quint64 sent = generator->reportsSent();
+
+    // Let every report through, and the last answer come or time out.
+    QElapsedTimer drain;
+    drain.start();
+    while ((parser->queuedReports() > 0 || device->pendingReports() > 0) && drain.elapsed() < 60000)
+        runFor(50);
+    runFor(1500);
+    app.measuring = false;
+    const double rssEnd = residentMb("VmRSS:");
+
+    print("soak.reports_per_s", double(sent) / elapsed, "reports/s");
+    print("soak.max_tick_ms", app.longestTickMs, "ms");
+    std::fprintf(stderr, "bench_soak: longest tick: %s\n", qPrintable(app.longestTickWhat));
+    print("soak.lost_answers", double(answerer.answersSent()) - double(answersShown), "answers");
+
+    // Every report is one line in every log file (after the three empty lines of each start).
+    qint64 worstLoss = 0;
+    qint64 outOfOrder = -1;
+    for (int k = 0; k < config.telemetry.inNames.size(); ++k) {
+        QFile log(DataParser::logFileName(config.telemetry.inNames.at(k)));
+        if (!log.open(QIODevice::ReadOnly)) {
+            worstLoss = qint64(sent);
+            continue;
+        }
+        QList<QByteArray> lines = log.readAll().split('\n');
+        lines.removeAll(QByteArray());
+        worstLoss = std::max(worstLoss, qint64(sent) - qint64(lines.size()));
+        // The first 64-bit unsigned value counts the reports: its lines must follow on.
+        if (outOfOrder < 0 && config.telemetry.inTypes.at(k) == TypeUInt64
+            && config.telemetry.inScripts.value(k).isEmpty()) {
+            const int base = config.telemetry.inViews.at(k) == ViewHex ? 16 : 10;
+            outOfOrder = 0;
+            for (int i = 1; i < lines.size(); ++i) {
+                if (lines[i].toULongLong(nullptr, base) != lines[i - 1].toULongLong(nullptr, base) + 1)
+                    ++outOfOrder;
+            }
+        }
+    }
+    print("soak.lost_log_lines", double(worstLoss), "lines");
+    print("soak.out_of_order_lines", double(std::max<qint64>(outOfOrder, 0)), "lines");
+    print("soak.rss_growth_mb", rssEnd - rssWarm, "MB");
+
+    // Stepping up: a rate is sustained when the generator keeps it and the backlog (device
+    // queue and parser queue) does not build up: over the last second of eight it stays under
+    // half a second's worth of reports.
+    int sustained = 0;
+    for (int rate : {24000, 32000, 40000, 48000, 64000, 80000, 100000}) {
+        const quint64 before = generator->reportsSent();
+        generator->setRate(rate);
+        QElapsedTimer step;
+        step.start();
+        int backlog = 0;
+        int deviceBacklog = 0;
+        while (step.elapsed() < 8000) {
+            runFor(100);
+            if (step.elapsed() > 7000) {
+                backlog = std::max(backlog, parser->queuedReports() + device->pendingReports());
+                deviceBacklog = std::max(deviceBacklog, device->pendingReports());
+            }
+        }
+        const double achieved = double(generator->reportsSent() - before) / (double(step.elapsed()) / 1000.0);
+        generator->setRate(0);
+        const bool kept = achieved >= 0.95 * rate && backlog < rate / 2;
+        std::fprintf(stderr, "bench_soak: %d/s: %.0f/s sent, backlog up to %d (device %d)\n", rate,
+                     achieved, backlog, deviceBacklog);
+        drain.restart();
+        while ((parser->queuedReports() > 0 || device->pendingReports() > 0) && drain.elapsed() < 60000)
+            runFor(50);
+        if (!kept)
+            break;
+        sustained = rate;
+    }
+    print("soak.max_sustained_reports_per_s", sustained, "reports/s");
+    print("soak.peak_rss_mb", residentMb("VmHWM:"), "MB");
+    // The machine may be shared: figures taken under load elsewhere read worse.
+    double load[1] = {0};
+    if (getloadavg(load, 1) == 1)
+        print("soak.host_load_1min", load[0], "runnable");
+
+    generator.reset();
+    window.reset();
+    device->setResponder(nullptr);
+    HidPlatform::install(nullptr);
+    return 0;
+}
