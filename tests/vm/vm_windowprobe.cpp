@@ -1,6 +1,7 @@
-// Builds the real window on the hidapi platform, lets it settle and prints what it shows of
-// the device: run as an unprivileged user by the window test, to see the program as a user
-// without access to the device's node sees it.
+// Builds the real window on the hidapi platform and prints what it shows of the device: run
+// as an unprivileged user by the window test, to see the program as a user without root
+// sees it. With --wait-for-device it first says "ready" and waits until a device is listed
+// (plugged while it runs) before it looks.
 
 #include "hidapiplatform.h"
 #include "mainwindow.h"
@@ -18,6 +19,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    const bool waitForDevice = app.arguments().contains(QStringLiteral("--wait-for-device"));
     QTemporaryDir workDir; // the log files
     if (!workDir.isValid() || !QDir::setCurrent(workDir.path()))
         return 2;
@@ -29,8 +31,15 @@ int main(int argc, char *argv[])
     {
         MainWindow window;
         window.show();
+        auto *countLabel = window.findChild<QLabel *>(QStringLiteral("lbDeviceCount"));
+        if (waitForDevice) {
+            std::printf("ready\n");
+            std::fflush(stdout);
+            for (int waited = 0; countLabel->text() == QStringLiteral("[0]") && waited < 30000; waited += 20)
+                QTest::qWait(20);
+        }
         QTest::qWait(1000);
-        count = window.findChild<QLabel *>(QStringLiteral("lbDeviceCount"))->text();
+        count = countLabel->text();
         status = window.statusBar()->currentMessage();
     }
     std::printf("uid %u\ncount %s\nstatus %s\n", unsigned(::geteuid()), qUtf8Printable(count),
