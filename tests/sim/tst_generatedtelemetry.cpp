@@ -126,7 +126,7 @@ void GeneratedTelemetryTest::generatorSendsInOrderAtRate()
     QVERIFY(u64Index >= 0);
     // 400 reports at 2000 per second take about 200 ms; far longer means the rate is not kept.
     QVERIFY2(clock.elapsed() >= 150 && clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(generator.reportsSent() >= 400);
+    QTRY_VERIFY(generator.reportsSent() >= 400); // counted just after the device took it
 }
 
 void GeneratedTelemetryTest::generatorPausesAtRateZero()
