@@ -41,6 +41,10 @@ DataParser::~DataParser()
         quit();
         wait();
     }
+    // The parser thread releases queueLock last, after its final log writes; taking it here
+    // orders those writes before the files are closed in a way that thread checkers see too
+    // (QThread::wait() synchronises inside QtCore, out of their sight).
+    { std::lock_guard<std::mutex> fence(queueLock); }
     // Deleting a file closes it, which writes what it still holds.
     qDeleteAll(logFiles);
 }

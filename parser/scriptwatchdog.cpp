@@ -2,6 +2,10 @@
 
 #include <QJSEngine>
 
+#include <ctime>
+
+using std::chrono::steady_clock;
+
 ScriptWatchdog::ScriptWatchdog(QJSEngine *engine, std::chrono::milliseconds limit)
     : engine(engine), limit(limit), watcher(&ScriptWatchdog::watch, this)
 {
@@ -21,7 +25,11 @@ void ScriptWatchdog::start()
 {
     std::lock_guard<std::mutex> guard(lock);
     evaluating = true;
-    startedAt = std::chrono::steady_clock::now();
+    ++evaluation;
+    startedAt = steady_clock::now();
+#ifdef Q_OS_LINUX
+    pthread_getcpuclockid(pthread_self(), &evaluatingThreadClock);
+#endif
     if (idle) {
         idle = false;
         wake.notify_one();
@@ -39,9 +47,23 @@ bool ScriptWatchdog::finish()
     return interrupted;
 }
 
+std::chrono::nanoseconds ScriptWatchdog::evaluatingThreadTime() const
+{
+#ifdef Q_OS_LINUX
+    timespec used{};
+    if (clock_gettime(evaluatingThreadClock, &used) == 0)
+        return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
+#endif
+    return steady_clock::now().time_since_epoch();
+}
+
 void ScriptWatchdog::watch()
 {
     std::unique_lock<std::mutex> guard(lock);
+    std::uint64_t watched = 0;
+    bool timing = false; // whether the watched evaluation's processor time is being counted
+    std::chrono::nanoseconds timeAtMark{};
+    steady_clock::time_point nextLook;
     while (!quitting) {
         if (!evaluating) {
             // Nothing to watch: sleep until the next evaluation starts.
@@ -49,14 +71,24 @@ void ScriptWatchdog::watch()
             wake.wait(guard, [this] { return quitting || !idle; });
             continue;
         }
-        const auto deadline = startedAt + limit;
-        if (std::chrono::steady_clock::now() >= deadline) {
-            engine->setInterrupted(true);
-            // The evaluation ends soon; look again a time limit later.
-            wake.wait_for(guard, limit);
+        if (evaluation != watched) {
+            watched = evaluation;
+            timing = false;
+            nextLook = startedAt + limit;
+        }
+        const auto now = steady_clock::now();
+        if (now < nextLook) {
+            wake.wait_until(guard, nextLook);
             continue;
         }
-        // Woken at the deadline of the evaluation seen now; a later one has a later deadline.
-        wake.wait_until(guard, deadline);
+        const auto threadTime = evaluatingThreadTime();
+        if (!timing) {
+            // Running for the limit by the clock: from now on count its processor time.
+            timing = true;
+            timeAtMark = threadTime;
+        } else if (threadTime - timeAtMark >= limit) {
+            engine->setInterrupted(true);
+        }
+        nextLook = now + limit / 4;
     }
 }

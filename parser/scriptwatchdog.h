@@ -3,14 +3,24 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <thread>
 
+#include <QtGlobal>
+
+#ifdef Q_OS_LINUX
+#include <pthread.h>
+#endif
+
 class QJSEngine;
 
-// Interrupts a script engine whose evaluation runs longer than a time limit, so that a script
-// that never ends cannot stall its caller. The watching thread sleeps while no evaluation
-// runs: an idle program pays nothing for it.
+// Interrupts a script engine whose evaluation does not end, so that a script that never ends
+// cannot stall its caller. An evaluation is interrupted when, after running for the time
+// limit, it goes on to use another time limit of processor time: a script that never ends
+// stops after about twice the limit, while one that was merely kept waiting by a busy
+// machine is left alone. The watching thread sleeps while no evaluation runs, so an idle
+// program pays nothing for it.
 class ScriptWatchdog
 {
 public:
@@ -20,22 +30,29 @@ public:
     ScriptWatchdog(const ScriptWatchdog &) = delete;
     ScriptWatchdog &operator=(const ScriptWatchdog &) = delete;
 
-    // Around every evaluation on the engine's thread. finish() returns true when the
+    // Around every evaluation, on the thread that evaluates. finish() returns true when the
     // evaluation was interrupted, and makes the engine usable again.
     void start();
     bool finish();
 
 private:
     void watch();
+    // Processor time used so far by the thread of the running evaluation (where the system
+    // cannot tell, the time by the clock).
+    std::chrono::nanoseconds evaluatingThreadTime() const;
 
     QJSEngine *engine;
     const std::chrono::milliseconds limit;
     std::mutex lock;
     std::condition_variable wake;
     std::chrono::steady_clock::time_point startedAt;
+    std::uint64_t evaluation = 0;
     bool evaluating = false;
     bool idle = false;
     bool quitting = false;
+#ifdef Q_OS_LINUX
+    clockid_t evaluatingThreadClock{};
+#endif
     std::thread watcher;
 };
 

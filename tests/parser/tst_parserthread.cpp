@@ -142,7 +142,10 @@ void ParserThreadTest::stopLeavesQueuedReportsUndecoded()
     QVERIFY(parser->wait(5000));
     QCOMPARE(announced.load(), 1);
     QCOMPARE(parser->queuedReports(), 9);
-    QCOMPARE(parser->sampleCounter, quint64(1));
+    {
+        std::lock_guard<std::mutex> guard(parser->stateLock);
+        QCOMPARE(parser->sampleCounter, quint64(1));
+    }
     QCOMPARE(linesOf(QStringLiteral("n.csv")), (QStringList{"", "", "", "0"}));
     delete parser;
 }

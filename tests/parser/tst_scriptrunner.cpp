@@ -1,11 +1,13 @@
 #include "scriptfunction.h"
 #include "scriptrunner.h"
+#include "scriptwatchdog.h"
 
 #include <QElapsedTimer>
 #include <QJSEngine>
 #include <QtTest>
 
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -37,6 +39,7 @@ private slots:
     void anythingThrownGivesNan();
     void globalsPersistAcrossScripts();
     void runawayScriptIsInterrupted();
+    void waitingIsNotRunning();
 };
 
 void ScriptRunnerTest::behavesLikeTheProgram_data()
@@ -194,6 +197,29 @@ void ScriptRunnerTest::runawayScriptIsInterrupted()
         // Usable again at once, with its globals.
         QCOMPARE(runner.run(QStringLiteral("kept + x"), 1), 10.0);
     }
+}
+
+void ScriptRunnerTest::waitingIsNotRunning()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("Processor time of a thread is read on Linux only");
+#endif
+    // An evaluation whose thread does not get the processor (here: sleeps) for far longer
+    // than the limit is left alone; one that keeps the processor busy is stopped.
+    QJSEngine engine;
+    ScriptWatchdog watchdog(&engine, std::chrono::milliseconds(20));
+    watchdog.start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    QVERIFY(!watchdog.finish());
+
+    watchdog.start();
+    QElapsedTimer timer;
+    timer.start();
+    while (!engine.isInterrupted() && timer.elapsed() < 5000) {
+    }
+    QVERIFY(engine.isInterrupted());
+    QVERIFY(watchdog.finish());
+    QVERIFY(!engine.isInterrupted());
 }
 
 QTEST_GUILESS_MAIN(ScriptRunnerTest)
