@@ -33,6 +33,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(usb, &QThread::finished, usb, &QObject::deleteLater);
     connect(parser, &QThread::finished, parser, &QObject::deleteLater);
     connect(usb, &usbHID::connected, this, &MainWindow::connected);
+    // Opening a device may restart the plot history: the next tick copies whole windows.
+    connect(usb, &usbHID::connected, this, [this] {
+        for (PlotFeed &feed : plotFeeds)
+            feed.invalidate();
+    });
     // newData is emitted with the exchange thread's handle lock held: always queued.
     connect(usb, &usbHID::newData, parser, &DataParser::appendNewData, Qt::QueuedConnection);
     connect(parser, &DataParser::dataReady, this, &MainWindow::handleReport, Qt::QueuedConnection);

@@ -3,6 +3,7 @@
 
 #include "commanddescription.h"
 #include "devicelist.h"
+#include "plotfeed.h"
 
 #include <QColor>
 #include <QMainWindow>
@@ -32,6 +33,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
 
 private slots:
@@ -57,6 +59,7 @@ private:
     void addValueRow(int index);
     void addPlot(int index);
     void addPlotButtons();
+    void refreshPlot(int index);
     // console.cpp
     void appendRequestRecord(const QByteArray &request);
     void appendReportRecord(int id, const QByteArray &report);
@@ -87,6 +90,8 @@ private:
     QString currentDeviceName;
     QString currentDevicePath;
     QVector<QColor> colourCycle;
+    QVector<PlotFeed> plotFeeds;
+    QVector<bool> plotsBehind; // skipped by a tick while out of view
 
     friend class MainWindowProbe; // tests read the window's state through it
 };

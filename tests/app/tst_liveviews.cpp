@@ -5,6 +5,8 @@
 
 #include <QCheckBox>
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -72,6 +74,8 @@ private slots:
         device = sim->plug(QStringLiteral("Tolvex probe"));
         window = std::make_unique<MainWindow>();
         QVERIFY(device->isOpen());
+        window->show(); // plots are drawn while they are in view
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
     void cleanup()
     {
@@ -137,6 +141,34 @@ private slots:
         // The axes follow the data.
         QCOMPARE(probe.plots().at(0)->xAxis->range(), QCPRange(1, 6));
         QCOMPARE(probe.plots().at(0)->yAxis->range(), QCPRange(11, 16));
+    }
+
+    void plotOutOfViewCatchesUpWhenScrolledIntoView()
+    {
+        writeConfig(R"({"settings": {"maxPlotXPoints": 5}, "commands": [{"id": 0, "in": [
+            {"name": "p0"}, {"name": "p1"}, {"name": "p2"}, {"name": "p3"}, {"name": "p4"},
+            {"name": "p5", "type": "uint8"}]}]})");
+        cleanup();
+        init();
+        writeConfig(viewsConfig);
+        MainWindowProbe probe(*window);
+        probe.replotTimer()->stop();
+        QCustomPlot *last = probe.plots().at(5);
+        QVERIFY(last->visibleRegion().isEmpty());
+
+        for (int i = 0; i < 3; ++i)
+            device->injectReport(inputReport(0, {static_cast<unsigned char>(20 + i)}));
+        QVERIFY(waitForSamples(3));
+        probe.replot();
+        QCOMPARE(probe.plots().at(0)->graph(0)->dataCount(), 6);
+        QCOMPARE(last->graph(0)->dataCount(), 0); // out of view: not drawn
+
+        auto *area = window->findChild<QScrollArea *>(QStringLiteral("plotsArea"));
+        area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+        QTRY_COMPARE(last->graph(0)->dataCount(), 6); // at once, no tick in between
+        QCOMPARE(last->graph(0)->data()->at(5)->key, 2.0);
+        QCOMPARE(last->graph(0)->data()->at(5)->value, 22.0);
+        QCOMPARE(last->xAxis->range(), QCPRange(-3, 2));
     }
 
     void consoleEchoesTelemetryOnlyWhenAsked()

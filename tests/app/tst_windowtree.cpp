@@ -314,7 +314,7 @@ private slots:
     void replotShowsTheWindowOfPointsAndTheTexts()
     {
         MainWindowProbe probe(*window);
-        probe.plotSwitches().at(4)->setChecked(false);
+        probe.plotSwitches().at(1)->setChecked(false);
         probe.replot();
         // Before any report a plot shows a flat line at 0 over keys -N .. -1.
         QCPGraph *graph = probe.plots().at(0)->graph(0);
@@ -324,10 +324,10 @@ private slots:
         QCOMPARE(graph->data()->at(19)->value, 0.0);
         QCOMPARE(probe.plots().at(0)->xAxis->range(), QCPRange(-20, -1));
         // A switched-off plot gets nothing.
-        QCOMPARE(probe.plots().at(4)->graph(0)->dataCount(), 0);
-        probe.plotSwitches().at(4)->setChecked(true);
+        QCOMPARE(probe.plots().at(1)->graph(0)->dataCount(), 0);
+        probe.plotSwitches().at(1)->setChecked(true);
         probe.replot();
-        QCOMPARE(probe.plots().at(4)->graph(0)->dataCount(), 20);
+        QCOMPARE(probe.plots().at(1)->graph(0)->dataCount(), 20);
     }
 };
 

@@ -1,0 +1,192 @@
+// The GUI thread's cost of one replot tick, with the real window on the simulated platform:
+// 16 telemetry plots stacked in the plots area with four of them in view, telemetry arriving
+// at 100 reports per second (five per 50 ms tick).
+//   replot.ms_per_tick.1k     mean time of replotGraphs() with 1,001 points per plot
+//   replot.ms_per_tick.10k    the same with 10,001 points
+//   replot.ms_per_tick.100k   the same with 100,001 points
+// each with values that change slowly (three waves per window), and
+//   replot.ms_per_tick.dense.10k, replot.ms_per_tick.dense.100k
+// with a wave every 500 samples, so that every pixel column of the line spans its full height.
+#include "dataparser.h"
+#include "fieldcodec.h"
+#include "mainwindow.h"
+#include "simplatform.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <qcustomplot.h>
+
+#include <cmath>
+#include <cstdio>
+
+// The window lets a class of this name read its members.
+class MainWindowProbe
+{
+public:
+    explicit MainWindowProbe(MainWindow &window) : window(window) {}
+    DataParser *parser() const { return window.parser; }
+    QTimer *replotTimer() const { return window.replotTimer; }
+    const QVector<QCustomPlot *> &plots() const { return window.plots; }
+    const CommandDescription &telemetry() const { return window.telemetry; }
+    void replot() { window.replotGraphs(); }
+
+private:
+    MainWindow &window;
+};
+
+namespace {
+
+constexpr int plotsInView = 4;
+constexpr int reportsPerTick = 5;
+constexpr int warmUpTicks = 5;
+constexpr int measuredTicks = 40;
+
+QJsonObject benchConfig(int points)
+{
+    QFile file(QStringLiteral(TOLVEX_BENCH_CONFIG));
+    QJsonObject root;
+    if (file.open(QIODevice::ReadOnly))
+        root = QJsonDocument::fromJson(file.readAll()).object();
+    if (root.value(QStringLiteral("commands")).toArray().isEmpty()) {
+        // Without the shared configuration: sixteen plain values.
+        QJsonArray in;
+        for (int i = 0; i < 16; ++i)
+            in.append(QJsonObject{{"name", QStringLiteral("value%1").arg(i)}, {"type", "uint16"}});
+        root.insert(QStringLiteral("commands"), QJsonArray{QJsonObject{{"id", 0}, {"in", in}}});
+    }
+    root.insert(QStringLiteral("settings"), QJsonObject{{"maxPlotXPoints", points}, {"maxConsoleLines", 1000}});
+    return root;
+}
+
+void writeConfigBesideExecutable(const QJsonObject &config)
+{
+    const QFileInfo executable(QCoreApplication::applicationFilePath());
+    QFile file(executable.path() + QLatin1Char('/') + executable.fileName() + QStringLiteral(".json"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    file.write(QJsonDocument(config).toJson());
+}
+
+// The signal of value i at a sample: a wave of the given period, so that every plot moves.
+// A period of a third of the window is a slowly changing value; a period of 500 samples packs
+// whole waves into each pixel column of a long window, the costliest line to draw.
+double signal(int i, qint64 sample, int period)
+{
+    return 50 + 40 * std::sin(double(sample) * 2 * M_PI / period + i);
+}
+
+// A telemetry report carrying the signal of every value.
+QByteArray telemetryReport(const CommandDescription &telemetry, quint64 sample, int period)
+{
+    QByteArray report(64, '\0');
+    report[0] = 1;
+    int position = 2;
+    for (int i = 0; i < telemetry.inTypes.size(); ++i) {
+        position += FieldCodec::encodeValue(report, position, telemetry.inTypes.at(i), signal(i, qint64(sample), period));
+    }
+    return report;
+}
+
+// Fills the whole history with a varying signal, as after a long run.
+void fillHistory(DataParser *parser, int period)
+{
+    std::lock_guard<std::mutex> lock(parser->stateLock);
+    for (int i = 0; i < parser->yValues.size(); ++i) {
+        QList<double> &values = parser->yValues[i];
+        for (int k = 0; k < values.size(); ++k)
+            values[k] = signal(i, k - values.size(), period);
+    }
+}
+
+bool waitForSamples(DataParser *parser, quint64 count)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        {
+            std::lock_guard<std::mutex> lock(parser->stateLock);
+            if (parser->sampleCounter >= count)
+                return true;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return false;
+}
+
+double msPerTick(int points, int period)
+{
+    writeConfigBesideExecutable(benchConfig(points));
+    SimPlatform sim;
+    HidPlatform::install(&sim);
+    auto device = sim.plug(QStringLiteral("Tolvex bench"));
+
+    MainWindow window;
+    MainWindowProbe probe(window);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        qFatal("the window was not shown");
+    probe.replotTimer()->stop(); // ticks are driven and timed here
+
+    // Make the plots area tall enough for four plots.
+    auto *area = window.findChild<QScrollArea *>(QStringLiteral("plotsArea"));
+    const QVector<QCustomPlot *> &plots = probe.plots();
+    const int pitch = plots.at(1)->y() - plots.at(0)->y();
+    window.resize(window.width(), window.height() + plotsInView * pitch - area->viewport()->height() - 4);
+    QCoreApplication::processEvents();
+
+    fillHistory(probe.parser(), period);
+    quint64 sample = 0;
+    double totalMs = 0;
+    for (int tick = 0; tick < warmUpTicks + measuredTicks; ++tick) {
+        for (int r = 0; r < reportsPerTick; ++r)
+            device->injectReport(telemetryReport(probe.telemetry(), sample++, period));
+        if (!waitForSamples(probe.parser(), sample))
+            qFatal("telemetry did not arrive");
+        QElapsedTimer timer;
+        timer.start();
+        probe.replot();
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        if (tick >= warmUpTicks)
+            totalMs += ms;
+        // Halfway, scroll so that other plots come into view.
+        if (tick == warmUpTicks + measuredTicks / 2)
+            area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum() / 2);
+        QCoreApplication::processEvents();
+    }
+    return totalMs / measuredTicks;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    // Telemetry log files land in the working directory.
+    QTemporaryDir workDir;
+    QDir::setCurrent(workDir.path());
+
+    const struct { const char *name; int points; int period; } cases[] = {
+        {"replot.ms_per_tick.1k", 1000, 333},
+        {"replot.ms_per_tick.10k", 10000, 3333},
+        {"replot.ms_per_tick.100k", 100000, 33333},
+        {"replot.ms_per_tick.dense.10k", 10000, 500},
+        {"replot.ms_per_tick.dense.100k", 100000, 500},
+    };
+    for (const auto &c : cases) {
+        std::printf("%s: %.2f ms\n", c.name, msPerTick(c.points, c.period));
+        std::fflush(stdout);
+    }
+    return 0;
+}
