@@ -8,7 +8,7 @@
 //   answer <hex>       the answer report it sent
 //   sent <n>           (on request) the number of telemetry reports sent so far
 // Lines it reads on standard input: plug, unplug, toggle, rate <reports per second>, mute,
-// unmute, send <hex> (one raw input report), sent, quit. SIGUSR1 toggles the plug as well;
+// unmute, send <hex> (raw input report bytes, sent as they are), sent, quit. SIGUSR1 toggles the plug as well;
 // SIGINT, SIGTERM and SIGHUP unplug and quit.
 
 #include "devicelist.h"
@@ -223,10 +223,11 @@ void VirtualDevice::handleCommand(const QByteArray &line)
     } else if (command == "unmute") {
         muted = false;
     } else if (command == "send") {
-        QByteArray report = QByteArray::fromHex(words.value(1));
-        if (report.size() < reportSize)
-            report.append(QByteArray(reportSize - report.size(), '\0'));
-        if (!device.sendInput(report.left(reportSize)))
+        // As it is, also shorter or longer than a report: what a faulty device might send.
+        const QByteArray report = QByteArray::fromHex(words.value(1));
+        if (report.isEmpty())
+            complain(QStringLiteral("send wants the report's bytes in hexadecimal"));
+        else if (!device.sendInput(report))
             complain(QStringLiteral("the device is not plugged in"));
     } else if (command == "sent") {
         say("sent " + QByteArray::number(sample));
