@@ -97,15 +97,20 @@ QByteArray TelemetryGenerator::makeReport(const CommandDescription &telemetry, q
 
 void TelemetryGenerator::run()
 {
-    const Clock::time_point started = Clock::now();
-    Clock::time_point rateSince = started;
+    // Each report's values are taken at its own point on the generator's timeline (its place
+    // in the stream divided by the rate), so that the signals stay smooth however the reports
+    // are batched or delayed.
+    Clock::time_point rateSince = Clock::now();
     int rateNow = 0;
-    quint64 madeAtRate = 0; // reports made since the rate last changed
+    double timelineAtRate = 0; // the timeline, in seconds, where the current rate began
+    quint64 madeAtRate = 0;    // reports made since the rate last changed
     quint64 sample = 0;
 
     std::unique_lock<std::mutex> guard(lock);
     while (!stopping) {
         if (reportsPerSecond.load() != rateNow) {
+            if (rateNow > 0)
+                timelineAtRate += double(madeAtRate) / rateNow;
             rateNow = reportsPerSecond.load();
             rateSince = Clock::now();
             madeAtRate = 0;
@@ -115,11 +120,10 @@ void TelemetryGenerator::run()
             continue;
         }
         const Clock::time_point now = Clock::now();
-        const double atRate = std::chrono::duration<double>(now - rateSince).count();
-        const auto due = quint64(atRate * rateNow);
-        const double seconds = std::chrono::duration<double>(now - started).count();
+        const auto due = quint64(std::chrono::duration<double>(now - rateSince).count() * rateNow);
         guard.unlock();
         for (; madeAtRate < due; ++madeAtRate) {
+            const double seconds = timelineAtRate + double(madeAtRate) / rateNow;
             if (device->injectReport(makeReport(telemetry, sample, seconds))) {
                 ++sample;
                 ++sent;

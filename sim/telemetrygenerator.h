@@ -36,7 +36,7 @@ public:
     quint64 reportsSent() const { return sent.load(); }
 
     // The value of parameter index (of the given type) in report number sample, made at the
-    // given time in seconds since the generator started.
+    // given point, in seconds, of the generator's timeline (report number / rate).
     static double sampleValue(int index, ParamType type, quint64 sample, double seconds);
     // The whole report: report ID 1, id byte 0, the values packed from byte 2 on.
     static QByteArray makeReport(const CommandDescription &telemetry, quint64 sample, double seconds);
