@@ -1,7 +1,9 @@
 #include "hidapiplatform.h"
 
-#ifdef Q_OS_LINUX
+#if defined(Q_OS_LINUX)
 #include "udevmonitor.h"
+#elif !defined(Q_OS_WIN)
+#include <QTimer>
 #endif
 
 #include <hidapi.h>
@@ -55,9 +57,21 @@ QString fromWide(const wchar_t *text)
 HidapiPlatform::HidapiPlatform(QObject *parent) : HidPlatform(parent)
 {
     hid_init();
-#ifdef Q_OS_LINUX
+#if defined(Q_OS_LINUX)
     monitor = new UdevMonitor(this);
     connect(monitor, &UdevMonitor::devicesChanged, this, &HidPlatform::devicesChanged);
+#elif !defined(Q_OS_WIN)
+    // No change notices here (macOS): look at the device list once a second instead.
+    auto *poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this] {
+        const DeviceList now = enumerate();
+        if (now != lastListed) {
+            lastListed = now;
+            emit devicesChanged();
+        }
+    });
+    lastListed = enumerate();
+    poll->start(1000);
 #endif
 }
 

@@ -7,7 +7,8 @@ class UdevMonitor;
 
 // The real platform, on hidapi (hidraw on Linux; the same library serves Windows and macOS).
 // Reports carry their report ID in byte 0 in both directions. On Linux the change notices come
-// from a udev monitor; on Windows the window receives them as system messages instead.
+// from a udev monitor; on Windows the window receives them as system messages instead; other
+// systems compare the device list once a second.
 // Build it after the QApplication: the monitor needs the event loop.
 class HidapiPlatform : public HidPlatform
 {
@@ -22,6 +23,7 @@ public:
 
 private:
     UdevMonitor *monitor = nullptr;
+    DeviceList lastListed; // where the list is polled for changes
 };
 
 #endif // HIDAPIPLATFORM_H
