@@ -10,8 +10,6 @@ constexpr int payloadStart = 2;
 
 } // namespace
 
-constexpr std::chrono::milliseconds DataParser::logFlushInterval;
-
 DataParser::DataParser(const CommandDescription &telemetry, int count, QObject *parent)
     : QThread(parent),
       // A negative window length would leave nothing to prefill and nothing to slide.

@@ -184,12 +184,13 @@ void ParserThreadTest::logLinesReachTheFileWhileRunning()
     parser->appendNewData(counterReport(0, 11));
     parser->appendNewData(counterReport(0, 12));
 
-    // Within about a second, with the parser still running and idle.
+    // Within about a second (a busy test machine gets some slack), with the parser still
+    // running and idle.
     QElapsedTimer timer;
     timer.start();
     QTRY_COMPARE_WITH_TIMEOUT(linesOf(QStringLiteral("n.csv")),
-                              (QStringList{"", "", "", "11", "12"}), 3000);
-    QVERIFY(timer.elapsed() < 1500);
+                              (QStringList{"", "", "", "11", "12"}), 5000);
+    QVERIFY(timer.elapsed() < 3000);
     QVERIFY(parser->isRunning());
 
     // Lines decoded just before the end are written by a normal exit.
