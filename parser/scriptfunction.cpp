@@ -352,18 +352,23 @@ private:
 
     bool block()
     {
-        if (!isPunctuator(i, '{'))
+        // Deeper nesting is left to the engine rather than to this recursion.
+        if (!isPunctuator(i, '{') || depth >= maximumDepth)
             return false;
         ++i;
+        ++depth;
         out += resultName + QLatin1String(" = void 0;");
         if (!statementList(true))
             return false;
+        --depth;
         ++i; // }
         return true;
     }
 
     const QString &s;
     const QVector<Token> &t;
+    static constexpr int maximumDepth = 32;
+    int depth = 0;
     int i = 0;
     QString out;
     QStringList vars;

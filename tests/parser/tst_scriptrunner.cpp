@@ -135,6 +135,8 @@ void ScriptRunnerTest::commonFormsAreCompiled_data()
     QTest::newRow("if without braces") << "if (x) 1" << false;
     QTest::newRow("html comment") << "x <!-- y" << false;
     QTest::newRow("stray closing brace") << "x }" << false;
+    QTest::newRow("nested if") << QString("if (x) { ").repeated(20) + "1" + QString(" }").repeated(20) << true;
+    QTest::newRow("deeply nested if") << QString("if (x) { ").repeated(100000) + "1" + QString(" }").repeated(100000) << false;
 }
 
 void ScriptRunnerTest::commonFormsAreCompiled()
