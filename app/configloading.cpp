@@ -1,13 +1,11 @@
 #include "mainwindow.h"
 
+#include "configlocation.h"
 #include "flowlayout.h"
 #include "mainwindowform.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -16,30 +14,12 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-namespace {
-
-// The configuration lies beside the executable and carries its name: Tolvex_Client.exe reads
-// Tolvex_Client.json, a.b.exe reads a.b.json. Where executables have no suffix the whole
-// file name is kept, so that a.b reads a.b.json there too.
-QString configPath()
-{
-    const QFileInfo executable(QCoreApplication::applicationFilePath());
-#ifdef Q_OS_WIN
-    const QString baseName = executable.completeBaseName();
-#else
-    const QString baseName = executable.fileName();
-#endif
-    return executable.path() + QDir::separator() + baseName + QStringLiteral(".json");
-}
-
-} // namespace
-
 void MainWindow::loadConfig()
 {
     form->frame->setLayout(new FlowLayout(-1, -1, -1));
     form->scrollAreaWidgetContents->setLayout(new QVBoxLayout);
 
-    QFile file(configPath());
+    QFile file(configPathBesideExecutable());
     if (!file.open(QIODevice::ReadOnly)) {
         addMessageLabel(tr("Couldn't open config file."));
         return;

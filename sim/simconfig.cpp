@@ -1,5 +1,7 @@
 #include "simconfig.h"
 
+#include "configlocation.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -28,11 +30,5 @@ SimConfig SimConfig::read(const QString &path)
 
 QString SimConfig::besideExecutable()
 {
-    const QFileInfo executable(QCoreApplication::applicationFilePath());
-#ifdef Q_OS_WIN
-    const QString baseName = executable.completeBaseName();
-#else
-    const QString baseName = executable.fileName();
-#endif
-    return executable.path() + QDir::separator() + baseName + QStringLiteral(".json");
+    return configPathBesideExecutable();
 }

@@ -1,0 +1,16 @@
+#include "configlocation.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+QString configPathBesideExecutable()
+{
+    const QFileInfo executable(QCoreApplication::applicationFilePath());
+#ifdef Q_OS_WIN
+    const QString baseName = executable.completeBaseName();
+#else
+    const QString baseName = executable.fileName();
+#endif
+    return executable.path() + QDir::separator() + baseName + QStringLiteral(".json");
+}

@@ -1,0 +1,11 @@
+#ifndef CONFIGLOCATION_H
+#define CONFIGLOCATION_H
+
+#include <QString>
+
+// The configuration lies beside the executable and carries its name: Tolvex_Client.exe reads
+// Tolvex_Client.json, a.b.exe reads a.b.json. Where executables have no suffix the whole
+// file name is kept, so that a.b reads a.b.json there too.
+QString configPathBesideExecutable();
+
+#endif // CONFIGLOCATION_H
