@@ -54,7 +54,7 @@ test-vm: build
 	cd build && $(CTEST) -L vm
 
 bench: build
-	@for b in build/bin/bench_*; do "$$b" || exit 1; done
+	@for b in $$(find build/bin -maxdepth 1 -type f -name 'bench_*' -perm -u+x | sort); do "$$b" || exit 1; done
 
 install: build
 	cmake --install build --prefix $(PREFIX)
