@@ -1,4 +1,5 @@
 #include "reports.h"
+#include "simulatedwindowtest.h"
 #include "windowtesting.h"
 
 #include "simplatform.h"
@@ -57,15 +58,11 @@ bool waitWithoutEvents(Condition condition, int timeoutMs = 5000)
 
 } // namespace
 
-class TestCommandExchange : public QObject
+class TestCommandExchange : public SimulatedWindowTest
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir workDir;
-    SimPlatform *sim = nullptr;
-    std::shared_ptr<SimDevice> device;
-    std::unique_ptr<MainWindow> window;
 
     QComboBox *commandBox() { return window->findChild<QComboBox *>(QStringLiteral("cbCommand")); }
     QPushButton *sendButton() { return window->findChild<QPushButton *>(QStringLiteral("pbSend")); }
@@ -100,19 +97,10 @@ private slots:
     }
     void init()
     {
-        sim = new SimPlatform;
-        HidPlatform::install(sim);
-        device = sim->plug(QStringLiteral("Tolvex probe"));
-        window = std::make_unique<MainWindow>();
+        openWindow();
         QVERIFY(device->isOpen());
     }
-    void cleanup()
-    {
-        window.reset();
-        device.reset();
-        delete sim;
-        sim = nullptr;
-    }
+    void cleanup() { closeWindow(); }
     void cleanupTestCase() { removeConfig(); }
 
     void requestBytes_data()

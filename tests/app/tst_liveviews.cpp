@@ -1,4 +1,5 @@
 #include "reports.h"
+#include "simulatedwindowtest.h"
 #include "windowtesting.h"
 
 #include "simplatform.h"
@@ -25,15 +26,11 @@ const char *const viewsConfig = R"({
 
 } // namespace
 
-class TestLiveViews : public QObject
+class TestLiveViews : public SimulatedWindowTest
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir workDir;
-    SimPlatform *sim = nullptr;
-    std::shared_ptr<SimDevice> device;
-    std::unique_ptr<MainWindow> window;
 
     QTreeWidget *tree() { return window->findChild<QTreeWidget *>(QStringLiteral("treeWidget")); }
     QStringList shownValues()
@@ -69,21 +66,12 @@ private slots:
     }
     void init()
     {
-        sim = new SimPlatform;
-        HidPlatform::install(sim);
-        device = sim->plug(QStringLiteral("Tolvex probe"));
-        window = std::make_unique<MainWindow>();
+        openWindow();
         QVERIFY(device->isOpen());
         window->show(); // plots are drawn while they are in view
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
-    void cleanup()
-    {
-        window.reset();
-        device.reset();
-        delete sim;
-        sim = nullptr;
-    }
+    void cleanup() { closeWindow(); }
     void cleanupTestCase() { removeConfig(); }
 
     void treeFollowsTelemetryWhileTheDeviceIsOpen()
