@@ -1,7 +1,9 @@
 #include "mainwindow.h"
 
+#include "fittedtext.h"
 #include "mainwindowform.h"
 
+#include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,13 +22,22 @@ void emptyGroup(QLayout *layout)
     }
 }
 
+// Widths in pixels beyond which a command name or a field label is cut, so that the command
+// dock, and with it the window, never grows with them.
+constexpr int longestCommandName = 300;
+constexpr int longestFieldLabel = 300;
+
 // One field of the form: a frame holding the label "name (type, view)" above its editor.
 QLineEdit *addField(QLayout *group, const QString &label, QLineEdit *editor)
 {
     auto *frame = new QFrame;
     frame->setFrameStyle(QFrame::StyledPanel);
     auto *layout = new QVBoxLayout(frame);
-    layout->addWidget(new QLabel(label));
+    auto *labelWidget = new QLabel;
+    const FittedText fitted = fitText(label, labelWidget->font(), longestFieldLabel);
+    labelWidget->setText(fitted.text);
+    labelWidget->setToolTip(fitted.toolTip);
+    layout->addWidget(labelWidget);
     layout->addWidget(editor);
     group->addWidget(frame);
     return editor;
@@ -40,8 +51,19 @@ QString fieldLabel(const CommandDescription &command, const QString &name, Param
 
 } // namespace
 
+void MainWindow::addCommandItem(const QString &name)
+{
+    const FittedText fitted = fitText(name, form->cbCommand->font(), longestCommandName);
+    form->cbCommand->addItem(fitted.text);
+    if (!fitted.toolTip.isEmpty())
+        form->cbCommand->setItemData(form->cbCommand->count() - 1, fitted.toolTip, Qt::ToolTipRole);
+}
+
 void MainWindow::on_cbCommand_currentIndexChanged(int index)
 {
+    // The chosen command's whole name, where the box shows it cut.
+    form->cbCommand->setToolTip(form->cbCommand->itemData(index, Qt::ToolTipRole).toString());
+
     // Before loading has installed the group layouts there is nothing to build into.
     QLayout *requestGroup = form->gbOut->layout();
     if (!requestGroup)

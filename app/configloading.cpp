@@ -43,7 +43,7 @@ void MainWindow::loadConfig()
             commands.append(new CommandDescription(description));
             // The first item makes the combo box announce index 0 while the request and
             // answer groups have no layout yet; the form is built at the end of loading.
-            form->cbCommand->addItem(description.name);
+            addCommandItem(description.name);
         }
     }
 

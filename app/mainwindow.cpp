@@ -41,6 +41,10 @@ MainWindow::MainWindow(QWidget *parent)
     // newData is emitted with the exchange thread's handle lock held: always queued.
     connect(usb, &usbHID::newData, parser, &DataParser::appendNewData, Qt::QueuedConnection);
     connect(parser, &DataParser::dataReady, this, &MainWindow::handleReport, Qt::QueuedConnection);
+    for (const QString &fileName : parser->logFilesFailedAtStart())
+        showLogFileFailure(fileName);
+    connect(parser, &DataParser::logFileFailed, this, &MainWindow::showLogFileFailure,
+            Qt::QueuedConnection);
 
     parser->descriptions.insert(telemetry.id, telemetry);
     for (const CommandDescription *command : qAsConst(commands))

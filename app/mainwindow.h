@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QCustomPlot;
+class QLabel;
 class QLineEdit;
 class QTimer;
 class QTreeWidgetItem;
@@ -22,7 +23,7 @@ struct DecodedAnswer;
 
 // The one window of the program. Its implementation is split by concern:
 // mainwindow.cpp (start-up and shut-down), configloading.cpp, deviceselection.cpp,
-// plotsandvalues.cpp, console.cpp, commandform.cpp, commandexchange.cpp.
+// plotsandvalues.cpp, console.cpp, commandform.cpp, commandexchange.cpp, logfilenotice.cpp.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -63,6 +64,10 @@ private:
     // console.cpp
     void appendRequestRecord(const QByteArray &request);
     void appendReportRecord(int id, const QByteArray &report);
+    // commandform.cpp
+    void addCommandItem(const QString &name);
+    // logfilenotice.cpp
+    void showLogFileFailure(const QString &fileName);
     // commandexchange.cpp
     void handleAnswer(const DecodedAnswer &answer);
     void setAnswerTexts(const QString &text);
@@ -92,6 +97,8 @@ private:
     QVector<QColor> colourCycle;
     QVector<PlotFeed> plotFeeds;
     QVector<bool> plotsBehind; // skipped by a tick while out of view
+    QLabel *logFileNotice = nullptr;
+    QStringList failedLogFiles;
 
     friend class MainWindowProbe; // tests read the window's state through it
 };

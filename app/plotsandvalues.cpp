@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "dataparser.h"
+#include "fittedtext.h"
 #include "mainwindowform.h"
 
 #include <QCheckBox>
@@ -11,6 +12,16 @@
 
 #include <qcustomplot.h>
 
+namespace {
+
+// Widths in pixels beyond which configuration texts are cut.
+constexpr int longestRowText = 600;
+constexpr int longestPlotTitle = 400;
+constexpr int longestUnitsLabel = 180; // the value axis of a plot at its least height
+constexpr int longestSwitchText = 300;
+
+} // namespace
+
 void MainWindow::setHeaderLabels()
 {
     form->treeWidget->setHeaderLabels({tr("Параметр"), tr("Значение"), tr("Ед. изм")});
@@ -19,9 +30,14 @@ void MainWindow::setHeaderLabels()
 void MainWindow::addValueRow(int index)
 {
     auto *item = new QTreeWidgetItem(form->treeWidget);
-    item->setText(0, telemetry.inNames.at(index));
+    // The view elides what its column cannot show; a very long text is cut before that.
+    const FittedText name = fitText(telemetry.inNames.at(index), form->treeWidget->font(), longestRowText);
+    const FittedText units = fitText(telemetry.inUnits.value(index), form->treeWidget->font(), longestRowText);
+    item->setText(0, name.text);
+    item->setToolTip(0, name.toolTip);
     item->setText(1, QString());
-    item->setText(2, telemetry.inUnits.value(index));
+    item->setText(2, units.text);
+    item->setToolTip(2, units.toolTip);
     valueItems.append(item);
     valueTexts.append(QString());
 }
@@ -39,14 +55,29 @@ void MainWindow::addPlot(int index)
     // but for the joins, at a fraction of the cost when many points share a pixel column.
     plot->setPlottingHint(QCP::phFastPolylines, true);
     plot->plotLayout()->insertRow(0);
-    plot->plotLayout()->addElement(0, 0, new QCPTextElement(plot, name));
+    // The title stands out from the axes: bold, half as large again as the plot's font,
+    // 5 pixels from the sides and the top and none from the axis rectangle.
+    QFont titleFont = plot->font();
+    if (titleFont.pointSizeF() > 0)
+        titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
+    else
+        titleFont.setPixelSize(titleFont.pixelSize() * 3 / 2);
+    titleFont.setBold(true);
+    // A title or units wider than this would make the plot (and its drawing buffer) as wide.
+    const FittedText title = fitText(name, titleFont, longestPlotTitle);
+    auto *titleElement = new QCPTextElement(plot, title.text, titleFont);
+    titleElement->setMargins(QMargins(5, 5, 5, 0));
+    plot->plotLayout()->addElement(0, 0, titleElement);
     plot->addGraph();
     const QColor colour = colourCycle.takeFirst();
     colourCycle.append(colour);
     plot->graph(0)->setPen(QPen(colour, 2));
     plot->xAxis->setLabel(tr("замеры"));
+    const FittedText unitsLabel = fitText(units, plot->yAxis->labelFont(), longestUnitsLabel);
     if (!units.isEmpty())
-        plot->yAxis->setLabel(units);
+        plot->yAxis->setLabel(unitsLabel.text);
+    if (!title.toolTip.isEmpty() || !unitsLabel.toolTip.isEmpty())
+        plot->setToolTip(title.toolTip + unitsLabel.toolTip);
     form->scrollAreaWidgetContents->layout()->addWidget(plot);
     plotFeeds.append(PlotFeed());
     plotsBehind.append(false);
@@ -55,7 +86,9 @@ void MainWindow::addPlot(int index)
     auto *plotSwitch = new QCheckBox(this);
     plotSwitch->setChecked(true);
     plotSwitch->setCursor(Qt::PointingHandCursor);
-    plotSwitch->setText(name);
+    const FittedText switchText = fitText(name, plotSwitch->font(), longestSwitchText);
+    plotSwitch->setText(switchText.text);
+    plotSwitch->setToolTip(switchText.toolTip);
     plotSwitches.append(plotSwitch);
     form->frame->layout()->addWidget(plotSwitch);
     connect(plotSwitch, &QCheckBox::toggled, plot, &QWidget::setVisible);

@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonValue>
 
+#include <limits>
+
 namespace {
 
 struct TypeInfo
@@ -38,10 +40,11 @@ CommandDescription::CommandDescription(const QJsonObject &entry)
     buildTables();
     name = textOf(entry, QStringLiteral("name"));
     const QJsonValue idValue = entry.value(QStringLiteral("id"));
-    // A fractional id is truncated towards zero.
-    id = idValue.isDouble() ? static_cast<int>(idValue.toDouble()) : -1;
+    id = idOf(idValue);
 
-    int nextGeneratedNumber = id;
+    // Counted in 64 bits: an id near the top of the int range plus any number of nameless
+    // parameters cannot overflow it.
+    qint64 nextGeneratedNumber = id;
     auto parameterName = [&](const QJsonObject &parameter) {
         if (parameter.contains(QStringLiteral("name")))
             return textOf(parameter, QStringLiteral("name"));
@@ -73,6 +76,19 @@ CommandDescription::CommandDescription(const QJsonObject &entry)
         outViews << viewOf(parameter);
         outDefaults << textOf(parameter, QStringLiteral("default"));
     }
+}
+
+int CommandDescription::idOf(const QJsonValue &value)
+{
+    if (!value.isDouble())
+        return -1;
+    // A fractional id is truncated towards zero; one that no int holds reads as none.
+    const double number = value.toDouble();
+    constexpr double below = double(std::numeric_limits<int>::min()) - 1.0;
+    constexpr double above = double(std::numeric_limits<int>::max()) + 1.0;
+    if (!(number > below && number < above))
+        return -1;
+    return static_cast<int>(number);
 }
 
 int CommandDescription::widthOf(ParamType type)

@@ -3,6 +3,7 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -61,6 +62,10 @@ public:
     QHash<ParamType, int> typeSize;
     QHash<QString, ParamView> viewByName;
     QHash<ParamView, QString> viewName;
+
+    // The "id" of an entry: a number truncated towards zero, or -1 when it is absent, not a
+    // number, or beyond the int range.
+    static int idOf(const QJsonValue &value);
 
     // Width in bytes of a type (0 for an unrecognised one).
     static int widthOf(ParamType type);

@@ -3,6 +3,9 @@
 #include "fieldcodec.h"
 #include "scriptrunner.h"
 
+#include <QSet>
+#include <QVarLengthArray>
+
 namespace {
 
 constexpr int reportSize = 64;
@@ -20,14 +23,17 @@ DataParser::DataParser(const CommandDescription &telemetry, int count, QObject *
         yValues.append(QList<double>());
     fillPlotBuffers();
 
-    logFiles.reserve(telemetry.inNames.size());
-    for (const QString &name : telemetry.inNames) {
-        auto *file = new QFile(logFileName(name));
-        // A log that cannot be opened is skipped; decoding and display go on.
-        if (file->open(QIODevice::Append | QIODevice::Text)) {
-            file->write("\n\n\n");
-            file->flush();
-        }
+    const QStringList fileNames = logFileNames(telemetry.inNames);
+    logFiles.reserve(fileNames.size());
+    for (const QString &fileName : fileNames) {
+        auto *file = new QFile(fileName);
+        // A log that cannot be opened or written is named by logFilesFailedAtStart(); one that
+        // cannot be opened is skipped. Decoding and display go on.
+        const bool written = file->open(QIODevice::Append | QIODevice::Text)
+                             && file->write("\n\n\n") == 3 && file->flush();
+        if (!written)
+            failedAtStart.append(fileName);
+        logFailed.append(!written);
         logFiles.append(file);
     }
 }
@@ -58,6 +64,36 @@ QString DataParser::logFileName(const QString &parameterName)
     return name + QLatin1String(".csv");
 }
 
+QStringList DataParser::logFileNames(const QStringList &parameterNames)
+{
+#ifdef Q_OS_WIN
+    // File names differing only in case are one file there.
+    const auto key = [](const QString &fileName) { return fileName.toCaseFolded(); };
+#else
+    const auto key = [](const QString &fileName) { return fileName; };
+#endif
+    QStringList fileNames;
+    QSet<QString> taken;
+    for (const QString &parameterName : parameterNames) {
+        QString fileName = logFileName(parameterName);
+        if (taken.contains(key(fileName))) {
+            // Two values must never share a file: a name already given out gets the first
+            // free number, "t.csv" then "t_2.csv", "t_3.csv".
+            const QString stem = fileName.chopped(4);
+            for (qint64 number = 2; taken.contains(key(fileName)); ++number)
+                fileName = stem + QLatin1Char('_') + QString::number(number) + QLatin1String(".csv");
+        }
+        taken.insert(key(fileName));
+        fileNames.append(fileName);
+    }
+    return fileNames;
+}
+
+QStringList DataParser::logFilesFailedAtStart() const
+{
+    return failedAtStart;
+}
+
 void DataParser::fillPlotBuffers()
 {
     for (QList<double> &samples : yValues) {
@@ -83,22 +119,27 @@ bool DataParser::decodeReport(const QByteArray &data)
 {
     // Fields are read from the 64 bytes of a report only, and never past a short one.
     const QByteArray report = data.size() > reportSize ? data.left(reportSize) : data;
-
-    std::lock_guard<std::mutex> guard(stateLock);
-    lastReport = report;
-    values.clear();
     const int id = report.size() > 1 ? int(quint8(report.at(1))) : -1;
-    lastId = id;
     const auto found = id >= 0 ? descriptions.constFind(id) : descriptions.constEnd();
-    if (found == descriptions.constEnd() || found->id == -1)
+    if (found == descriptions.constEnd() || found->id == -1) {
+        std::lock_guard<std::mutex> guard(stateLock);
+        lastReport = report;
+        values.clear();
+        lastId = id;
         return false;
+    }
 
+    // Decoding and the scripts run without the state lock, which the window takes every tick
+    // and for every answer: a slow script delays only the parser, never the window. The
+    // decoded report is published under the lock at the end.
     const CommandDescription &description = found.value();
     const bool telemetry = description.id == 0;
-    const bool logging = lastId == 0;
+    const bool logging = id == 0;
     const int count = qMin(qMin(description.inTypes.size(), description.inViews.size()),
                            description.inScripts.size());
-    values.reserve(count);
+    QStringList texts;
+    texts.reserve(count);
+    QVarLengthArray<double, 32> samples;
     int pos = payloadStart;
     for (int k = 0; k < count; ++k) {
         const ParamType type = description.inTypes.at(k);
@@ -107,38 +148,61 @@ bool DataParser::decodeReport(const QByteArray &data)
         const QString &script = description.inScripts.at(k);
         if (!script.isEmpty())
             field.value = scripts->run(script, field.value);
-
-        if (telemetry && k < yValues.size()) {
-            QList<double> &samples = yValues[k];
-            if (samples.size() > maxPoints)
-                samples.removeFirst();
+        if (telemetry)
             samples.append(field.value);
-        }
 
         QString text = FieldCodec::text(field, description.inViews.at(k), report, pos, type);
-        if (logging && k < logFiles.size() && logFiles.at(k)->isOpen()) {
-            // Only a str text can hold more than ASCII, which every local encoding shares.
-            QByteArray line = description.inViews.at(k) == ViewStr ? text.toLocal8Bit() : text.toLatin1();
-            line += '\n';
-            logFiles.at(k)->write(line);
-            if (!logsPending) {
-                logsPending = true;
-                logsPendingSince = std::chrono::steady_clock::now();
-            }
-        }
-        values.append(std::move(text));
+        if (logging && k < logFiles.size())
+            writeLogLine(k, text, description.inViews.at(k));
+        texts.append(std::move(text));
         pos += FieldCodec::width(type);
     }
 
+    std::lock_guard<std::mutex> guard(stateLock);
+    lastReport = report;
+    lastId = id;
     if (telemetry) {
+        const int plotted = qMin(int(samples.size()), yValues.size());
+        for (int k = 0; k < plotted; ++k) {
+            QList<double> &plot = yValues[k];
+            if (plot.size() > maxPoints)
+                plot.removeFirst();
+            plot.append(samples[k]);
+        }
         if (xValues.size() > maxPoints)
             xValues.removeFirst();
         xValues.append(double(sampleCounter));
         ++sampleCounter;
     }
     if (id != 0)
-        answers.enqueue(DecodedAnswer{id, values, report});
+        answers.enqueue(DecodedAnswer{id, texts, report});
+    values = std::move(texts);
     return true;
+}
+
+void DataParser::writeLogLine(int index, const QString &text, ParamView view)
+{
+    QFile *file = logFiles.at(index);
+    if (!file->isOpen())
+        return;
+    // Only a str text can hold more than ASCII, which every local encoding shares; only a str
+    // text can hold a line break, which would split the report's line in two.
+    QByteArray line;
+    if (view == ViewStr) {
+        QString oneLine = text;
+        oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        oneLine.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        line = oneLine.toLocal8Bit();
+    } else {
+        line = text.toLatin1();
+    }
+    line += '\n';
+    if (file->write(line) < 0)
+        noteLogFailure(index);
+    if (!logsPending) {
+        logsPending = true;
+        logsPendingSince = std::chrono::steady_clock::now();
+    }
 }
 
 int DataParser::queuedReports()
@@ -169,11 +233,20 @@ void DataParser::stopParsing()
 
 void DataParser::flushLogs()
 {
-    for (QFile *file : qAsConst(logFiles)) {
-        if (file->isOpen())
-            file->flush();
+    for (int k = 0; k < logFiles.size(); ++k) {
+        if (logFiles.at(k)->isOpen() && !logFiles.at(k)->flush())
+            noteLogFailure(k);
     }
     logsPending = false;
+}
+
+void DataParser::noteLogFailure(int index)
+{
+    // Said once per file; writing goes on, in case the disk gets room again.
+    if (logFailed.at(index))
+        return;
+    logFailed[index] = true;
+    emit logFileFailed(logFiles.at(index)->fileName());
 }
 
 void DataParser::flushLogsIfDue()

@@ -60,12 +60,22 @@ public:
     // The file name a parameter's log gets: its name with ".csv", path separators replaced,
     // so that every log lands in the working directory.
     static QString logFileName(const QString &parameterName);
+    // The log file names of the telemetry values in order: logFileName, except that a name
+    // already given to an earlier value gets "_2", "_3", ... (the first free one) before
+    // ".csv", so that every value has a file of its own.
+    static QStringList logFileNames(const QStringList &parameterNames);
+
+    // The log files that could not be opened, or not written, when the parser was made.
+    QStringList logFilesFailedAtStart() const;
 
     // Longest time a decoded log line waits in memory before it is written to its file.
     static constexpr std::chrono::milliseconds logFlushInterval{500};
 
 signals:
     void dataReady();
+    // Writing to a log file failed (a full disk, for one); emitted from the parser thread,
+    // once per file and never for a file that logFilesFailedAtStart() names.
+    void logFileFailed(const QString &fileName);
 
 public slots:
     void appendNewData(QByteArray data);
@@ -76,8 +86,10 @@ protected:
 
 private:
     void fillPlotBuffers();
+    void writeLogLine(int index, const QString &text, ParamView view);
     void flushLogs();
     void flushLogsIfDue();
+    void noteLogFailure(int index);
 
     int maxPoints;
     std::mutex queueLock;
@@ -90,6 +102,8 @@ private:
     bool runActive = false;
     std::unique_ptr<ScriptRunner> scripts;
     QVector<QFile *> logFiles;
+    QStringList failedAtStart;
+    QVector<bool> logFailed; // used only by the decoding thread once it runs
     // Used only by the decoding thread: when the oldest unwritten log line was decoded.
     bool logsPending = false;
     std::chrono::steady_clock::time_point logsPendingSince;

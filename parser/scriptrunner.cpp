@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QJSEngine>
 #include <QJSValue>
-#include <QRegularExpression>
 
 #include <limits>
 
@@ -17,15 +16,19 @@ struct CompiledScript
 {
     enum Kind {
         Function, // the script rewritten as a function, called per value
-        Guarded,  // evaluated as a program inside a try statement that turns any throw into failure
-        Plain,    // evaluated as it is
+        Program,  // evaluated as a program, as it is written, with a completion mark after it
+        Invalid,  // does not parse: NaN without running
     };
-    Kind kind = Plain;
+    Kind kind = Program;
     QJSValue function;
     QString program;
+    // A script that ran away gives NaN without running until then.
+    std::chrono::steady_clock::time_point restsUntil;
 };
 
 const QLatin1String failureName("$tolvexFailure");
+// Set to false before a program runs; only a program that ran to its end sets it to true.
+const QLatin1String completedName("$tolvexCompleted");
 
 } // namespace
 
@@ -76,21 +79,21 @@ struct ScriptRunner::Engine
             }
         }
 
-        // A try statement changes nothing for a valid script without block-scoped
-        // declarations; it must not be able to close the try block itself, hence the check
-        // that the text parses on its own as a function body.
-        // A directive must stay first in the program, so "use strict" anywhere rules it out.
-        static const QRegularExpression blockScoped(
-            QStringLiteral("\\b(function|class|let|const)\\b|\\$tolvex|use strict"));
-        const bool parses = !functionConstructor.callAsConstructor({script}).isError();
-        if (parses && !blockScoped.match(script).hasMatch()) {
-            compiled.kind = CompiledScript::Guarded;
-            compiled.program = QLatin1String("try {\n") + script
-                + QLatin1String("\n} catch ($tolvexCaught) { ") + failureName + QLatin1String(" }");
-        } else {
-            compiled.kind = CompiledScript::Plain;
-            compiled.program = script;
+        // Evaluated as written, a thrown value is what evaluate returns, indistinguishable
+        // from a result. A variable statement after the script leaves its completion value
+        // alone (its own completion is empty) and runs only when nothing was thrown; on a
+        // line of its own, so that a trailing comment cannot swallow it. A script that ends
+        // where a statement is still due ("if (x)", a label) could take the mark as that
+        // statement and become valid: such a script does not parse on its own, which the
+        // function constructor tells without running it (a function body accepts every
+        // program).
+        if (functionConstructor.callAsConstructor({script}).isError()) {
+            compiled.kind = CompiledScript::Invalid;
+            return compiled;
         }
+        compiled.kind = CompiledScript::Program;
+        compiled.program = script + QLatin1String("\n;var ") + completedName
+            + QLatin1String(" = true");
         return compiled;
     }
 
@@ -104,12 +107,16 @@ struct ScriptRunner::Engine
     std::unique_ptr<ScriptWatchdog> watchdog;
 };
 
-ScriptRunner::ScriptRunner(std::chrono::milliseconds timeLimit) : timeLimit(timeLimit) {}
+ScriptRunner::ScriptRunner(std::chrono::milliseconds timeLimit, std::chrono::milliseconds restAfterRunaway)
+    : timeLimit(timeLimit), restAfterRunaway(restAfterRunaway)
+{
+}
 
 ScriptRunner::~ScriptRunner() = default;
 
 double ScriptRunner::run(const QString &script, double x)
 {
+    constexpr double failed = std::numeric_limits<double>::quiet_NaN();
     if (!engine)
         engine.reset(new Engine(timeLimit));
 
@@ -117,8 +124,17 @@ double ScriptRunner::run(const QString &script, double x)
     if (found == engine->scripts.end())
         found = engine->scripts.insert(script, engine->compile(script));
     CompiledScript &compiled = found.value();
+    if (compiled.restsUntil != std::chrono::steady_clock::time_point()) {
+        if (std::chrono::steady_clock::now() < compiled.restsUntil)
+            return failed;
+        compiled.restsUntil = std::chrono::steady_clock::time_point();
+    }
+
+    if (compiled.kind == CompiledScript::Invalid)
+        return failed;
 
     QJSValue result;
+    bool completed = true;
     if (compiled.kind == CompiledScript::Function) {
         // One argument list for every call: building a list per call costs more than the call.
         engine->arguments[0] = QJSValue(x);
@@ -126,14 +142,19 @@ double ScriptRunner::run(const QString &script, double x)
         result = compiled.function.callWithInstance(engine->global, engine->arguments);
     } else {
         engine->global.setProperty(QStringLiteral("x"), x);
+        engine->global.setProperty(completedName, false);
         engine->watchdog->start();
         result = engine->js.evaluate(compiled.program, QString(), 1);
+        completed = engine->global.property(completedName).toBool();
+        // Anything but a number goes through the script language's own conversion, which
+        // may run script code (valueOf) and may throw (a Symbol): watched, and a throw fails.
+        if (completed && !result.isNumber() && !result.isError())
+            result = engine->toNumber.call({result, engine->failure});
     }
-    // The conversion may run script code too (valueOf), so it is watched as well.
-    if (result.isObject() && !result.isError())
-        result = engine->toNumber.call({result, engine->failure});
-    const double value = result.isError() ? std::numeric_limits<double>::quiet_NaN()
-                                          : result.toNumber();
-    const bool interrupted = engine->watchdog->finish();
-    return interrupted ? std::numeric_limits<double>::quiet_NaN() : value;
+    const double value = !completed || result.isError() ? failed : result.toNumber();
+    if (engine->watchdog->finish()) {
+        compiled.restsUntil = std::chrono::steady_clock::now() + restAfterRunaway;
+        return failed;
+    }
+    return value;
 }

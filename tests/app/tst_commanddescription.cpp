@@ -121,6 +121,9 @@ private slots:
         QTest::newRow("named parameters do not count")
             << R"({"id": 2, "in": [{"name": "a"}, {}], "out": [{"name": "b"}, {}]})"
             << QStringList{"a", "Unknown_param_2"} << QStringList{"b", "Unknown_param_3"};
+        QTest::newRow("numbers go on past the int range")
+            << R"({"id": 2147483647, "in": [{}, {}]})"
+            << QStringList{"Unknown_param_2147483647", "Unknown_param_2147483648"} << QStringList{};
         QTest::newRow("no id starts at -1")
             << R"({"in": [{}, {}]})" << QStringList{"Unknown_param_-1", "Unknown_param_0"}
             << QStringList{};
@@ -157,6 +160,12 @@ private slots:
         QTest::newRow("string id") << R"({"id": "5"})" << -1;
         QTest::newRow("zero is telemetry") << R"({"id": 0})" << 0;
         QTest::newRow("large id kept") << R"({"id": 261})" << 261;
+        QTest::newRow("largest int") << R"({"id": 2147483647})" << 2147483647;
+        QTest::newRow("smallest int") << R"({"id": -2147483648})" << int(-2147483647 - 1);
+        QTest::newRow("fraction truncated") << R"({"id": -2.9})" << -2;
+        QTest::newRow("beyond int") << R"({"id": 1e10})" << -1;
+        QTest::newRow("just beyond int") << R"({"id": 2147483648})" << -1;
+        QTest::newRow("below int") << R"({"id": -2147483649})" << -1;
     }
     void idOfAnotherType()
     {

@@ -251,6 +251,10 @@ private slots:
             auto *title = qobject_cast<QCPTextElement *>(plot->plotLayout()->element(0, 0));
             QVERIFY(title);
             QCOMPARE(title->text(), QStringLiteral("v%1").arg(i + 1));
+            // Bold, half as large again as the plot's font, margins 5, 5, 5, 0.
+            QVERIFY(title->font().bold());
+            QCOMPARE(title->font().pointSizeF(), plot->font().pointSizeF() * 1.5);
+            QCOMPARE(title->margins(), QMargins(5, 5, 5, 0));
             QCOMPARE(plot->plotLayout()->element(1, 0), plot->axisRect());
             QCOMPARE(plot->xAxis->label(), QStringLiteral("замеры"));
             QCOMPARE(plot->minimumHeight(), 200);

@@ -31,6 +31,7 @@ private slots:
     void scriptsShapeNumAndPlotButNotRawViews();
     void scriptResultsAreLogged_data();
     void scriptResultsAreLogged();
+    void everyValueKeepsItsFileAndEveryReportItsLine();
     void logFileNamesStayInTheWorkingDirectory_data();
     void logFileNamesStayInTheWorkingDirectory();
 
@@ -342,6 +343,9 @@ void DataParserTest::scriptResultsAreLogged_data()
     QTest::newRow("throw 1") << "throw 1" << QStringList{"nan", "nan", "nan"};
     QTest::newRow("non-numeric result") << "'abc'" << QStringList{"nan", "nan", "nan"};
     QTest::newRow("true") << "x > 0" << QStringList{"1", "1", "1"};
+    QTest::newRow("thrown object with a value")
+        << "throw {valueOf: function () { return 5; }}" << QStringList{"nan", "nan", "nan"};
+    QTest::newRow("symbol") << "Symbol()" << QStringList{"nan", "nan", "nan"};
 }
 
 void DataParserTest::scriptResultsAreLogged()
@@ -362,6 +366,27 @@ void DataParserTest::scriptResultsAreLogged()
             QVERIFY(std::isnan(parser.yValues.at(0).last()));
     }
     QCOMPARE(linesOf("v.csv"), (QStringList{"", "", ""} + logged));
+}
+
+void DataParserTest::everyValueKeepsItsFileAndEveryReportItsLine()
+{
+    // Two values of one name, and a value already named like the second one's file.
+    const CommandDescription telemetry = describe(R"({"id":0,"in":[
+        {"name":"t","type":"uint8"},{"name":"t","type":"uint8"},{"name":"t_2","type":"uint8"},
+        {"name":"s","type":"string","view":"str"}]})");
+    QCOMPARE(DataParser::logFileNames(telemetry.inNames),
+             (QStringList{"t.csv", "t_2.csv", "t_2_2.csv", "s.csv"}));
+    {
+        DataParser parser(telemetry, 1);
+        parser.descriptions.insert(0, telemetry);
+        // The text "a<CR><LF>b<LF>c" in the string.
+        parser.decodeReport(reportOf(0, "010203610d0a620a63"));
+        parser.decodeReport(reportOf(0, "040506"));
+    }
+    QCOMPARE(linesOf("t.csv"), (QStringList{"", "", "", "1", "4"}));
+    QCOMPARE(linesOf("t_2.csv"), (QStringList{"", "", "", "2", "5"}));
+    QCOMPARE(linesOf("t_2_2.csv"), (QStringList{"", "", "", "3", "6"}));
+    QCOMPARE(linesOf("s.csv"), (QStringList{"", "", "", "a  b c", ""}));
 }
 
 void DataParserTest::logFileNamesStayInTheWorkingDirectory_data()

@@ -39,6 +39,7 @@ private slots:
     void anythingThrownGivesNan();
     void globalsPersistAcrossScripts();
     void runawayScriptIsInterrupted();
+    void runawayScriptRestsBeforeItIsTriedAgain();
     void waitingIsNotRunning();
 };
 
@@ -159,6 +160,16 @@ void ScriptRunnerTest::anythingThrownGivesNan_data()
     QTest::newRow("from valueOf") << "({ valueOf: function () { throw 3 } })";
     QTest::newRow("in a loop") << "for (var i = 0; i < 2; i++) { if (i == 1) throw 2 }";
     QTest::newRow("multi-line") << "var t = 1\nthrow t";
+    QTest::newRow("object with valueOf") << "throw {valueOf: function () { return 5; }}";
+    QTest::newRow("from a declared function") << "function f(){ throw 1 }; f()";
+    QTest::newRow("after let") << "let thrown = 4; throw thrown";
+    QTest::newRow("strict") << "'use strict'; throw 6";
+    QTest::newRow("ending in a comment") << "throw 7 // seven";
+    QTest::newRow("symbol result") << "Symbol('s')";
+    QTest::newRow("symbol result as written") << "let sym = Symbol('s'); sym";
+    QTest::newRow("symbol from valueOf") << "({ valueOf: function () { return Symbol() } })";
+    QTest::newRow("dangling label") << "5; done:";
+    QTest::newRow("dangling if") << "5; if (x)";
 }
 
 void ScriptRunnerTest::anythingThrownGivesNan()
@@ -199,6 +210,23 @@ void ScriptRunnerTest::runawayScriptIsInterrupted()
         // Usable again at once, with its globals.
         QCOMPARE(runner.run(QStringLiteral("kept + x"), 1), 10.0);
     }
+}
+
+void ScriptRunnerTest::runawayScriptRestsBeforeItIsTriedAgain()
+{
+    ScriptRunner runner(std::chrono::milliseconds(20), std::chrono::milliseconds(400));
+    // Runs away on its first run only; the count tells how often it ran.
+    const QString script = QStringLiteral(
+        "runs = (typeof runs == 'undefined' ? 0 : runs) + 1; while (runs == 1) {}; runs");
+    QVERIFY(std::isnan(runner.run(script, 0)));
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(std::isnan(runner.run(script, 0)));
+    QCOMPARE(runner.run(QStringLiteral("runs"), 0), 1.0); // resting: it did not run
+    while (timer.elapsed() < 450)
+        QTest::qWait(10);
+    QCOMPARE(runner.run(script, 0), 2.0);
+    QCOMPARE(runner.run(script, 0), 3.0);
 }
 
 void ScriptRunnerTest::waitingIsNotRunning()
