@@ -36,10 +36,15 @@ FittedText fitText(const QString &text, const QFont &font, int maxWidth)
     if (fitted.text == measured) // what was measured fits, but it is not all of the text
         fitted.text += QChar(0x2026);
 
+    fitted.toolTip = wholeTextToolTip(text);
+    return fitted;
+}
+
+QString wholeTextToolTip(const QString &text)
+{
     QString whole = leftPart(text, longestToolTip);
     if (whole.size() < text.size())
         whole += QChar(0x2026) + QLatin1Char(' ')
             + QCoreApplication::translate("MainWindow", "(всего знаков: %1)").arg(text.size());
-    fitted.toolTip = Qt::convertFromPlainText(whole, Qt::WhiteSpaceNormal);
-    return fitted;
+    return Qt::convertFromPlainText(whole, Qt::WhiteSpaceNormal);
 }

@@ -14,8 +14,11 @@ struct FittedText
     QString toolTip; // empty when the text fits; otherwise the whole text (see fitText)
 };
 
-// Fits text into maxWidth pixels of font. The tool tip of a cut text is rich text (so that
-// Qt wraps it), holding the whole text up to a few thousand characters.
+// Fits text into maxWidth pixels of font. The tool tip of a cut text is wholeTextToolTip.
 FittedText fitText(const QString &text, const QFont &font, int maxWidth);
+
+// A tool tip with the whole of a text: rich text (so that Qt wraps it), holding the text up to
+// a few thousand characters, and the length of a longer one.
+QString wholeTextToolTip(const QString &text);
 
 #endif // FITTEDTEXT_H

@@ -3,6 +3,7 @@
 #include "dataparser.h"
 #include "fittedtext.h"
 #include "mainwindowform.h"
+#include "plottitle.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -16,8 +17,7 @@ namespace {
 
 // Widths in pixels beyond which configuration texts are cut.
 constexpr int longestRowText = 600;
-constexpr int longestPlotTitle = 400;
-constexpr int longestUnitsLabel = 180; // the value axis of a plot at its least height
+constexpr int longestUnitsLabel = 110; // the value axis of a plot at its least height
 constexpr int longestSwitchText = 300;
 
 } // namespace
@@ -63,21 +63,18 @@ void MainWindow::addPlot(int index)
     else
         titleFont.setPixelSize(titleFont.pixelSize() * 3 / 2);
     titleFont.setBold(true);
-    // A title or units wider than this would make the plot (and its drawing buffer) as wide.
-    const FittedText title = fitText(name, titleFont, longestPlotTitle);
-    auto *titleElement = new QCPTextElement(plot, title.text, titleFont);
-    titleElement->setMargins(QMargins(5, 5, 5, 0));
-    plot->plotLayout()->addElement(0, 0, titleElement);
+    // Units wider than the value axis of a plot at its least height are cut.
+    const FittedText unitsLabel = fitText(units, plot->yAxis->labelFont(), longestUnitsLabel);
+    auto *title = new PlotTitle(plot, name, titleFont, unitsLabel.toolTip);
+    title->setMargins(QMargins(5, 5, 5, 0));
+    plot->plotLayout()->addElement(0, 0, title);
     plot->addGraph();
     const QColor colour = colourCycle.takeFirst();
     colourCycle.append(colour);
     plot->graph(0)->setPen(QPen(colour, 2));
     plot->xAxis->setLabel(tr("замеры"));
-    const FittedText unitsLabel = fitText(units, plot->yAxis->labelFont(), longestUnitsLabel);
     if (!units.isEmpty())
         plot->yAxis->setLabel(unitsLabel.text);
-    if (!title.toolTip.isEmpty() || !unitsLabel.toolTip.isEmpty())
-        plot->setToolTip(title.toolTip + unitsLabel.toolTip);
     form->scrollAreaWidgetContents->layout()->addWidget(plot);
     plotFeeds.append(PlotFeed());
     plotsBehind.append(false);

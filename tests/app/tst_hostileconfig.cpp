@@ -127,9 +127,10 @@ private slots:
         MainWindowProbe probe(*window);
         QCustomPlot *plot = probe.plots().at(0);
         auto *title = qobject_cast<QCPTextElement *>(plot->plotLayout()->element(0, 0));
-        QVERIFY(cut(title->text(), plot->toolTip()));
+        QVERIFY(title->text().size() < 1000 && plot->toolTip().contains(QString(1000, QLatin1Char('W'))));
         QVERIFY(cut(plot->yAxis->label(), plot->toolTip()));
-        QVERIFY(static_cast<QWidget *>(plot)->minimumSizeHint().width() < usual.width());
+        // The title asks for no width: the plot fits the space it gets.
+        QVERIFY(static_cast<QWidget *>(plot)->minimumSizeHint().width() < 200);
         QVERIFY(cut(probe.plotSwitches().at(0)->text(), probe.plotSwitches().at(0)->toolTip()));
         QTreeWidgetItem *row = child<QTreeWidget>("treeWidget")->topLevelItem(0);
         QVERIFY(cut(row->text(0), row->toolTip(0)));

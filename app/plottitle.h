@@ -1,0 +1,30 @@
+#ifndef PLOTTITLE_H
+#define PLOTTITLE_H
+
+#include <qcustomplot.h>
+
+// A plot's title that never sets the plot's width: it asks for no width of its own and is cut
+// with an ellipsis to whatever width the plot has, the whole name then in the plot's tool tip
+// (after which comes otherToolTip, for what else on the plot may be cut).
+class PlotTitle : public QCPTextElement
+{
+    Q_OBJECT
+
+public:
+    PlotTitle(QCustomPlot *plot, const QString &name, const QFont &font, const QString &otherToolTip);
+
+    QString name() const { return wholeName; }
+
+protected:
+    QSize minimumOuterSizeHint() const override;
+    void draw(QCPPainter *painter) override;
+
+private:
+    void fitTo(int width);
+
+    QString wholeName;
+    QString otherToolTip;
+    int fittedWidth = -1;
+};
+
+#endif // PLOTTITLE_H
