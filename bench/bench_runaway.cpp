@@ -59,14 +59,19 @@ public:
         QElapsedTimer clock;
         clock.start();
         const bool handled = QApplication::notify(receiver, event);
-        if (measuring)
-            longestMs = std::max(longestMs, double(clock.nsecsElapsed()) / 1e6);
+        const double ms = double(clock.nsecsElapsed()) / 1e6;
+        if (measuring && ms > longestMs) {
+            longestMs = ms;
+            longestWhat = QStringLiteral("event %1 to %2").arg(int(event->type()))
+                              .arg(QString::fromLatin1(receiver->metaObject()->className()));
+        }
         --depth;
         return handled;
     }
 
     bool measuring = false;
     double longestMs = 0;
+    QString longestWhat;
 
 private:
     int depth = 0;
@@ -92,9 +97,9 @@ void print(const char *name, double value, const char *unit)
 
 // The base configuration with the first telemetry value's script replaced by one that never
 // ends, written where the window looks for its configuration.
-bool writeRunawayConfig()
+bool writeRunawayConfig(const QString &basePath)
 {
-    QFile base(QStringLiteral(TOLVEX_RUNAWAY_BASE));
+    QFile base(basePath);
     if (!base.open(QIODevice::ReadOnly))
         return false;
     QJsonObject root = QJsonDocument::fromJson(base.readAll()).object();
@@ -123,8 +128,10 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TimedApplication app(argc, argv);
-    if (!writeRunawayConfig()) {
-        std::fprintf(stderr, "bench_runaway: cannot make a configuration from %s\n", TOLVEX_RUNAWAY_BASE);
+    // bench_runaway [CONFIGURATION]: another base configuration than the benchmark one.
+    const QString basePath = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(TOLVEX_RUNAWAY_BASE);
+    if (!writeRunawayConfig(basePath)) {
+        std::fprintf(stderr, "bench_runaway: cannot make a configuration from %s\n", qPrintable(basePath));
         return 1;
     }
     const SimConfig config = SimConfig::read(SimConfig::besideExecutable());
@@ -174,14 +181,19 @@ int main(int argc, char **argv)
     QObject::connect(&backlogTimer, &QTimer::timeout,
                      [&] { backlog = std::max(backlog, parser->queuedReports()); });
 
+    // The window settles (first layout and paint) before the telemetry starts.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 1000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+
     double rssWarm = 0;
     QTimer::singleShot(2000, [&] { rssWarm = residentMb(); });
     generator->setRate(100);
     commandTimer.start(100);
     backlogTimer.start(50);
     app.measuring = true;
-    QElapsedTimer clock;
-    clock.start();
+    clock.restart();
     while (clock.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     generator->setRate(0);
@@ -215,6 +227,7 @@ int main(int argc, char **argv)
     }
 
     print("runaway.gui_max_block_ms", app.longestMs, "ms");
+    std::fprintf(stderr, "bench_runaway: longest: %s\n", qPrintable(app.longestWhat));
     print("runaway.lost_log_lines", double(worstLoss), "lines");
     print("runaway.lost_answers", double(answerer.answersSent()) - double(answersShown), "answers");
     print("runaway.max_backlog_reports", backlog, "reports");
