@@ -55,18 +55,9 @@ void MainWindow::addPlot(int index)
     // but for the joins, at a fraction of the cost when many points share a pixel column.
     plot->setPlottingHint(QCP::phFastPolylines, true);
     plot->plotLayout()->insertRow(0);
-    // The title stands out from the axes: bold, half as large again as the plot's font,
-    // 5 pixels from the sides and the top and none from the axis rectangle.
-    QFont titleFont = plot->font();
-    if (titleFont.pointSizeF() > 0)
-        titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
-    else
-        titleFont.setPixelSize(titleFont.pixelSize() * 3 / 2);
-    titleFont.setBold(true);
     // Units wider than the value axis of a plot at its least height are cut.
     const FittedText unitsLabel = fitText(units, plot->yAxis->labelFont(), longestUnitsLabel);
-    auto *title = new PlotTitle(plot, name, titleFont, unitsLabel.toolTip);
-    title->setMargins(QMargins(5, 5, 5, 0));
+    auto *title = new PlotTitle(plot, name, unitsLabel.toolTip);
     plot->plotLayout()->addElement(0, 0, title);
     plot->addGraph();
     const QColor colour = colourCycle.takeFirst();

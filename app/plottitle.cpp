@@ -3,14 +3,28 @@
 #include "fittedtext.h"
 
 namespace {
+
 // Longer names are cut before they are measured for a width (see fitText).
 constexpr int widestMeasured = 4000;
+
+QFont titleFont(const QFont &plotFont)
+{
+    QFont font = plotFont;
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * 1.5);
+    else
+        font.setPixelSize(font.pixelSize() * 3 / 2);
+    font.setBold(true);
+    return font;
+}
+
 } // namespace
 
-PlotTitle::PlotTitle(QCustomPlot *plot, const QString &name, const QFont &font, const QString &otherToolTip)
-    : QCPTextElement(plot, QString(), font), wholeName(name), otherToolTip(otherToolTip)
+PlotTitle::PlotTitle(QCustomPlot *plot, const QString &name, const QString &otherToolTip)
+    : QCPTextElement(plot, QString(), titleFont(plot->font())), wholeName(name), otherToolTip(otherToolTip)
 {
-    const FittedText fitted = fitText(name, font, widestMeasured);
+    setMargins(QMargins(5, 5, 5, 0));
+    const FittedText fitted = fitText(name, mFont, widestMeasured);
     mText = fitted.text;
     plot->setToolTip(fitted.toolTip + otherToolTip);
 }

@@ -3,15 +3,17 @@
 
 #include <qcustomplot.h>
 
-// A plot's title that never sets the plot's width: it asks for no width of its own and is cut
-// with an ellipsis to whatever width the plot has, the whole name then in the plot's tool tip
-// (after which comes otherToolTip, for what else on the plot may be cut).
+// A plot's title: bold, half as large again as the plot's font, 5 pixels from the sides and
+// the top and none from the axis rectangle below. It never sets the plot's width: it asks for
+// no width of its own and is cut with an ellipsis to whatever width the plot has, the whole
+// name then in the plot's tool tip (after which comes otherToolTip, for what else on the plot
+// may be cut).
 class PlotTitle : public QCPTextElement
 {
     Q_OBJECT
 
 public:
-    PlotTitle(QCustomPlot *plot, const QString &name, const QFont &font, const QString &otherToolTip);
+    PlotTitle(QCustomPlot *plot, const QString &name, const QString &otherToolTip);
 
     QString name() const { return wholeName; }
 
