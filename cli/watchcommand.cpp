@@ -138,7 +138,7 @@ public:
         StopSignals stopSignals;
         QObject::connect(&stopSignals, &StopSignals::stopRequested, &loop, [&] { finish(ExitStatus::ok); });
         if (duration >= 0)
-            QTimer::singleShot(qRound64(duration * 1000), &loop, [&] { finish(ExitStatus::ok); });
+            QTimer::singleShot(qRound64(duration * 1000), Qt::PreciseTimer, &loop, [&] { finish(ExitStatus::ok); });
 
         loop.exec();
         // What was read before the end is printed too; the simulated device's telemetry, sent
