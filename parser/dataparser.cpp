@@ -1,6 +1,7 @@
 #include "dataparser.h"
 
 #include "fieldcodec.h"
+#include "reportlayout.h"
 #include "scriptrunner.h"
 
 #include <QSet>
@@ -8,8 +9,8 @@
 
 namespace {
 
-constexpr int reportSize = 64;
-constexpr int payloadStart = 2;
+using ReportLayout::payloadStart;
+constexpr int reportSize = ReportLayout::size;
 
 } // namespace
 
