@@ -3,6 +3,7 @@
 #include "dataparser.h"
 #include "fieldcodec.h"
 #include "mainwindowform.h"
+#include "recordingwriter.h"
 #include "usbhid.h"
 
 #include <QComboBox>
@@ -37,6 +38,7 @@ void MainWindow::on_pbSend_clicked()
         return;
     }
     appendRequestRecord(request);
+    recorder->record(RecordingFormat::RecordKind::Request, request);
     setAnswerTexts(tr("ждём..."));
     setExchangeControlsEnabled(false);
     expectedAnswerId = static_cast<unsigned char>(request.at(1));

@@ -26,6 +26,7 @@ void MainWindow::loadConfig()
     }
     const QByteArray text = file.readAll();
     file.close();
+    configurationText = text;
     // An invalid document, or one whose top level is not an object, reads as an empty object.
     const QJsonObject root = QJsonDocument::fromJson(text).object();
 
@@ -33,6 +34,8 @@ void MainWindow::loadConfig()
     // The plot buffers cannot hold a negative number of points.
     maxPlotXPoints = qMax(0, settings.value(QStringLiteral("maxPlotXPoints")).toInt(0));
     maxConsoleLines = settings.value(QStringLiteral("maxConsoleLines")).toInt(0);
+    sessionLogEnabled = settings.value(QStringLiteral("sessionLog")).toBool(true);
+    plotTimeAxis = settings.value(QStringLiteral("plotTimeAxis")).toBool(false);
 
     const QJsonArray entries = root.value(QStringLiteral("commands")).toArray();
     for (const QJsonValue &entry : entries) {
