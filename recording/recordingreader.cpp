@@ -203,8 +203,17 @@ bool RecordingReader::next(Record &record)
         if (available < used + length + 2)
             return cutOff();
         const quint16 sum = qFromLittleEndian<quint16>(bytes + used + length);
-        if (sum != checksum(bytes, used + length))
+        if (sum != checksum(bytes, used + length)) {
+            // A record begun and then zeros to the end of the file: the writes a crash cut
+            // short, as a file system may leave them.
+            if (sum == 0) {
+                const int recordEnd = position + used + length + 2;
+                position = recordEnd;
+                if (restIsZero())
+                    return cutOff();
+            }
             return damaged(QStringLiteral("its checksum does not match"));
+        }
 
         const bool known = kind == quint8(RecordKind::Report) || kind == quint8(RecordKind::Request);
         if (known && length > reportSize)

@@ -8,6 +8,12 @@ namespace {
 
 constexpr int bufferLimit = 64 * 1024;
 
+// Milliseconds from nanoseconds, rounded down also before the clock's reference point.
+qint64 floorMs(qint64 ns)
+{
+    return ns >= 0 ? ns / 1000000 : -((-ns + 999999) / 1000000);
+}
+
 } // namespace
 
 SessionCsvWriter::SessionCsvWriter(const QStringList &names, const QStringList &units)
@@ -88,7 +94,7 @@ bool SessionCsvWriter::begin(qint64 monotonicNs)
 
     if (toDirectory) {
         const QDateTime first =
-            QDateTime::fromMSecsSinceEpoch(clockWallMs + (monotonicNs - clockNs) / 1000000);
+            QDateTime::fromMSecsSinceEpoch(clockWallMs + floorMs(monotonicNs - clockNs));
         const QDir dir(directory.isEmpty() ? QDir::currentPath() : directory);
         const QString base = fileNameFor(first);
         QString path = dir.filePath(base);
@@ -137,7 +143,7 @@ void SessionCsvWriter::appendRow(qint64 monotonicNs, const QStringList &texts)
     if (!device || !error.isEmpty())
         return;
 
-    appendTime(clockWallMs + (monotonicNs - clockNs) / 1000000);
+    appendTime(clockWallMs + floorMs(monotonicNs - clockNs));
     buffer += ',';
     const qint64 elapsedUs = qMax<qint64>(0, (monotonicNs - firstNs) / 1000);
     buffer += QByteArray::number(elapsedUs / 1000000);
