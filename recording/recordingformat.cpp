@@ -2,6 +2,8 @@
 
 #include <QtEndian>
 
+#include <array>
+
 namespace RecordingFormat {
 
 namespace {
@@ -37,16 +39,20 @@ void appendText(QByteArray &out, const QByteArray &utf8)
 
 quint16 checksum(const char *data, int size)
 {
-    // CRC-16/CCITT-FALSE (polynomial 0x1021, initial 0xffff), nibble by nibble.
-    static const quint16 table[16] = {0x0000, 0x1021, 0x2042, 0x3063, 0x4084, 0x50a5,
-                                      0x60c6, 0x70e7, 0x8108, 0x9129, 0xa14a, 0xb16b,
-                                      0xc18c, 0xd1ad, 0xe1ce, 0xf1ef};
+    // CRC-16/CCITT-FALSE (polynomial 0x1021, initial 0xffff), a byte at a time.
+    static const auto table = [] {
+        std::array<quint16, 256> entries{};
+        for (int byte = 0; byte < 256; ++byte) {
+            quint16 crc = quint16(byte << 8);
+            for (int bit = 0; bit < 8; ++bit)
+                crc = quint16((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+            entries[size_t(byte)] = crc;
+        }
+        return entries;
+    }();
     quint16 crc = 0xffff;
-    for (int i = 0; i < size; ++i) {
-        const quint8 byte = quint8(data[i]);
-        crc = quint16((crc << 4) ^ table[((crc >> 12) ^ (byte >> 4)) & 0x0f]);
-        crc = quint16((crc << 4) ^ table[((crc >> 12) ^ (byte & 0x0f)) & 0x0f]);
-    }
+    for (int i = 0; i < size; ++i)
+        crc = quint16((crc << 8) ^ table[((crc >> 8) ^ quint8(data[i])) & 0xff]);
     return crc;
 }
 

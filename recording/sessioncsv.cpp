@@ -64,18 +64,19 @@ QString SessionCsvWriter::fileName() const
 
 void SessionCsvWriter::appendField(QByteArray &out, const QString &text)
 {
-    const QByteArray utf8 = text.toUtf8();
+    // Most values are short ASCII texts that need no quotes: copied as they are.
+    bool ascii = true;
     bool quote = false;
-    for (const char c : utf8) {
-        if (c == ',' || c == '"' || c == '\n' || c == '\r') {
-            quote = true;
-            break;
-        }
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        ascii = ascii && u < 0x80;
+        quote = quote || u == ',' || u == '"' || u == '\n' || u == '\r';
     }
     if (!quote) {
-        out += utf8;
+        out += ascii ? text.toLatin1() : text.toUtf8();
         return;
     }
+    const QByteArray utf8 = text.toUtf8();
     out += '"';
     for (const char c : utf8) {
         if (c == '"')
