@@ -2,46 +2,41 @@
 #include "hidapiplatform.h"
 #include "mainwindow.h"
 #include "replaycontrol.h"
-#include "replayoptions.h"
 #include "replayplatform.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QStatusBar>
 #include <QStyleFactory>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    QCommandLineParser options;
-    options.addHelpOption();
-    const ReplayOptions replayOptions(options);
-    options.process(application);
-
-    QString problem;
-    std::unique_ptr<ReplayPlatform> replay = replayOptions.open(options, &problem);
-    if (!problem.isEmpty()) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
-                     qPrintable(problem));
-        return 2;
-    }
-    // The real devices, or the recording; installed before the window lists them.
-    std::unique_ptr<HidPlatform> system;
-    if (replay) {
-        HidPlatform::install(replay.get());
+    QApplication::setApplicationVersion(QStringLiteral(TOLVEX_VERSION_TEXT));
+    const WindowOptions options = WindowOptions::fromCommandLine(QApplication::arguments());
+    // The real devices, or a recording played back as one; installed before the window
+    // lists them.
+    std::unique_ptr<HidPlatform> platform;
+    ReplayPlatform *replay = nullptr;
+    if (!options.replayPath.isEmpty()) {
+        auto recording = std::make_unique<ReplayPlatform>();
+        if (!recording->load(options.replayPath, options.replaySpeed)) {
+            std::fprintf(stderr, "%s\n", qPrintable(recording->errorString()));
+            return 1;
+        }
+        replay = recording.get();
+        platform = std::move(recording);
     } else {
-        system = std::make_unique<HidapiPlatform>();
-        HidPlatform::install(system.get());
+        platform = std::make_unique<HidapiPlatform>();
     }
+    HidPlatform::install(platform.get());
     int exitCode = 0;
     {
-        MainWindow window;
-        if (replay) {
-            window.statusBar()->addPermanentWidget(
-                new ReplayControl(*replay, replayOptions.fileName(options), &window));
-        }
+        MainWindow window(options);
+        if (replay)
+            window.statusBar()->addPermanentWidget(new ReplayControl(*replay, options.replayPath, &window));
         window.show();
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
         QApplication::setPalette(darkPalette());

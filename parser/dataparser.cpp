@@ -2,13 +2,14 @@
 
 #include "fieldcodec.h"
 #include "reportclock.h"
+#include "reportlayout.h"
 #include "scriptrunner.h"
 #include "sessioncsv.h"
 
 namespace {
 
-constexpr int reportSize = 64;
-constexpr int payloadStart = 2;
+using ReportLayout::payloadStart;
+constexpr int reportSize = ReportLayout::size;
 
 } // namespace
 
