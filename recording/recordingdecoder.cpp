@@ -16,7 +16,8 @@ bool RecordingDecoder::decode(const QString &path, QIODevice *out)
     reports = 0;
     rows = 0;
     RecordingReader reader;
-    if (!reader.open(path)) {
+    opened = reader.open(path);
+    if (!opened) {
         state = reader.status();
         error = reader.errorString();
         return false;

@@ -22,6 +22,8 @@ public:
     // written); errorString() says what and where.
     bool decode(const QString &path, QIODevice *out);
 
+    // Whether the file opened as a recording; false: nothing was written.
+    bool headerRead() const { return opened; }
     RecordingReader::Status status() const { return state; }
     QString errorString() const { return error; }
     qint64 reportsRead() const { return reports; }
@@ -30,6 +32,7 @@ public:
 private:
     CommandDescription telemetry;
     QList<CommandDescription> descriptions;
+    bool opened = false;
     RecordingReader::Status state = RecordingReader::Status::Ok;
     QString error;
     qint64 reports = 0;
