@@ -35,12 +35,17 @@ int main(int argc, char *argv[])
     int exitCode = 0;
     {
         MainWindow window(options);
-        if (replay)
+        if (replay) {
             window.statusBar()->addPermanentWidget(new ReplayControl(*replay, options.replayPath, &window));
+            // Never more than a second of a fast device's reports waiting to be decoded.
+            replay->setBacklogLimit([&window] { return window.reportBacklog(); }, 24000);
+        }
         window.show();
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
         QApplication::setPalette(darkPalette());
         exitCode = application.exec();
+        if (replay)
+            replay->setBacklogLimit(nullptr, 0);
     }
     HidPlatform::install(nullptr);
     return exitCode;

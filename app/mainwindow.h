@@ -36,6 +36,9 @@ public:
     explicit MainWindow(const WindowOptions &options, QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Reports received and not yet decoded. Any thread.
+    int reportBacklog() const;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -38,6 +38,11 @@ void MainWindow::connectRecorder()
             Qt::DirectConnection);
 }
 
+int MainWindow::reportBacklog() const
+{
+    return parser->queuedReports();
+}
+
 void MainWindow::on_cbRecord_toggled(bool checked)
 {
     if (!checked) {

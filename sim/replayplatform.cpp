@@ -88,6 +88,13 @@ void ReplayPlatform::setPaused(bool pause)
     changed.notify_all();
 }
 
+void ReplayPlatform::setBacklogLimit(std::function<int()> function, int limit)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    backlog = std::move(function);
+    backlogLimit = limit;
+}
+
 bool ReplayPlatform::isPaused() const
 {
     std::lock_guard<std::mutex> guard(lock);
@@ -186,7 +193,8 @@ HidConnection::Result ReplayPlatform::read(unsigned char *buffer, int timeoutMs)
             return HidConnection::Result::Failed;
         }
         const Clock::time_point now = Clock::now();
-        if (!paused) {
+        const bool behind = backlog && backlog() > backlogLimit;
+        if (!paused && !behind) {
             if (dueTime() <= now) {
                 std::memcpy(buffer, upcoming.data.constData(), RecordingFormat::reportSize);
                 haveUpcoming = false;
@@ -197,7 +205,7 @@ HidConnection::Result ReplayPlatform::read(unsigned char *buffer, int timeoutMs)
         }
         if (now >= deadline)
             return HidConnection::Result::TimedOut;
-        const Clock::time_point until = paused ? deadline : qMin(deadline, dueTime());
+        const Clock::time_point until = paused || behind ? deadline : qMin(deadline, dueTime());
         changed.wait_until(guard, until);
     }
 }

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 // A recording played back as a plugged-in device. The device is listed under the product
@@ -33,6 +34,11 @@ public:
     // The device the replay presents: (product, path).
     QString productString() const;
     QString devicePath() const;
+
+    // Holds reports back while backlog() (called on the reading thread) exceeds limit: a
+    // replay as fast as possible then goes only as fast as the program decodes, instead of
+    // queueing the whole recording in memory.
+    void setBacklogLimit(std::function<int()> backlog, int limit);
 
     // While paused no report becomes due; the recording's timeline resumes where it stopped.
     void setPaused(bool paused);
@@ -81,6 +87,8 @@ private:
     quint64 lastPlayedUs = 0;
     quint64 firstUs = 0;
     QString problem;
+    std::function<int()> backlog;
+    int backlogLimit = 0;
 };
 
 #endif // REPLAYPLATFORM_H

@@ -171,6 +171,11 @@ private slots:
         auto connection = replay.open(replay.enumerate().first().second);
         QVERIFY(connection);
         unsigned char buffer[64];
+        // A program behind with its decoding holds the replay back.
+        int backlog = 10;
+        replay.setBacklogLimit([&backlog] { return backlog; }, 5);
+        QCOMPARE(connection->read(buffer, 50), HidConnection::Result::TimedOut);
+        backlog = 5;
         QCOMPARE(connection->read(buffer, 100), HidConnection::Result::Done);
         QCOMPARE(int(buffer[2]), 1);
 
