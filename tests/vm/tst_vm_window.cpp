@@ -19,7 +19,6 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -380,10 +379,9 @@ void VmWindowTest::recordedSessionReplaysToTheSameLogFiles()
     QVERIFY2(replay.load(recording, 0), qPrintable(replay.errorString()));
     QCOMPARE(replay.header().path, vhid.node());
     HidPlatform::install(&replay);
-    QSignalSpy finished(&replay, &ReplayPlatform::finished);
     window = openWindow();
     QCOMPARE(WindowView(window.get()).deviceItems(), QStringList{deviceItem(vhid.node())});
-    QVERIFY(finished.count() == 1 || finished.wait(4 * waitMs));
+    QTRY_VERIFY_WITH_TIMEOUT(replay.isFinished(), 4 * waitMs);
     QVERIFY2(replay.endProblem().isEmpty(), qPrintable(replay.endProblem()));
     QTRY_COMPARE_WITH_TIMEOUT(WindowView(window.get()).count(), QStringLiteral("[0]"), waitMs);
     window.reset();
