@@ -11,6 +11,9 @@
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
+
+class RecordingWriter;
 class QCheckBox;
 class QCustomPlot;
 class QLabel;
@@ -24,7 +27,8 @@ struct DecodedAnswer;
 
 // The one window of the program. Its implementation is split by concern:
 // mainwindow.cpp (start-up and shut-down), configloading.cpp, deviceselection.cpp,
-// plotsandvalues.cpp, console.cpp, commandform.cpp, commandexchange.cpp, logfilenotice.cpp.
+// plotsandvalues.cpp, console.cpp, commandform.cpp, commandexchange.cpp, sessionrecording.cpp,
+// logfilenotice.cpp.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -33,6 +37,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     explicit MainWindow(const WindowOptions &options, QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Reports received and not yet decoded. Any thread.
+    int reportBacklog() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -50,6 +57,7 @@ private slots:
     void on_cbCommand_currentIndexChanged(int index);
     void on_pbSend_clicked();
     void on_cbShowAll_toggled(bool checked);
+    void on_cbRecord_toggled(bool checked);
 
 private:
     // configloading.cpp
@@ -71,6 +79,9 @@ private:
     void addCommandItem(const QString &name);
     // logfilenotice.cpp
     void showLogFileFailure(const QString &fileName);
+    // sessionrecording.cpp
+    void startSessionLog();
+    void connectRecorder();
     // commandexchange.cpp
     void handleAnswer(const DecodedAnswer &answer);
     void setAnswerTexts(const QString &text);
@@ -104,6 +115,12 @@ private:
     QVector<bool> plotsBehind; // skipped by a tick while out of view
     QLabel *logFileNotice = nullptr;
     QStringList failedLogFiles;
+    // Settings of the session file and the plots' key axis.
+    bool sessionLogEnabled = true;
+    bool plotTimeAxis = false;
+    QByteArray configurationText; // as read, for the header of a recording
+    // Records reports (on the exchange thread) and requests while "Записывать сеанс" is on.
+    std::unique_ptr<RecordingWriter> recorder;
 
     friend class MainWindowProbe; // tests read the window's state through it
 };

@@ -1,8 +1,10 @@
 #include "dataparser.h"
 
 #include "fieldcodec.h"
+#include "reportclock.h"
 #include "reportlayout.h"
 #include "scriptrunner.h"
+#include "sessioncsv.h"
 
 #include <QSet>
 #include <QVarLengthArray>
@@ -14,7 +16,8 @@ constexpr int reportSize = ReportLayout::size;
 
 } // namespace
 
-DataParser::DataParser(const CommandDescription &telemetry, int count, QObject *parent)
+DataParser::DataParser(const CommandDescription &telemetry, int count, QObject *parent,
+                       bool valueLogs)
     : QThread(parent),
       // A negative window length would leave nothing to prefill and nothing to slide.
       maxPoints(qMax(0, count)),
@@ -24,6 +27,8 @@ DataParser::DataParser(const CommandDescription &telemetry, int count, QObject *
         yValues.append(QList<double>());
     fillPlotBuffers();
 
+    if (!valueLogs)
+        return;
     const QStringList fileNames = logFileNames(telemetry.inNames);
     logFiles.reserve(fileNames.size());
     for (const QString &fileName : fileNames) {
@@ -52,6 +57,19 @@ DataParser::~DataParser()
     { std::lock_guard<std::mutex> fence(queueLock); }
     // Deleting a file closes it, which writes what it still holds.
     qDeleteAll(logFiles);
+    sessionLog.reset();
+}
+
+void DataParser::setSessionLog(std::unique_ptr<SessionCsvWriter> writer)
+{
+    sessionLog = std::move(writer);
+}
+
+void DataParser::setTimeAxis(bool on)
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    timeAxis = on;
+    fillPlotBuffers();
 }
 
 QString DataParser::logFileName(const QString &parameterName)
@@ -97,15 +115,17 @@ QStringList DataParser::logFilesFailedAtStart() const
 
 void DataParser::fillPlotBuffers()
 {
+    // On a time axis there is no history to stand for: the plots start empty.
+    const int prefill = timeAxis ? 0 : maxPoints;
     for (QList<double> &samples : yValues) {
         samples.clear();
         samples.reserve(2 * maxPoints);
-        for (int i = 0; i < maxPoints; ++i)
+        for (int i = 0; i < prefill; ++i)
             samples.append(0.0);
     }
     xValues.clear();
     xValues.reserve(2 * maxPoints);
-    for (int i = 0; i < maxPoints; ++i)
+    for (int i = 0; i < prefill; ++i)
         xValues.append(double(i - maxPoints));
 }
 
@@ -117,6 +137,11 @@ void DataParser::resetPlotData()
 }
 
 bool DataParser::decodeReport(const QByteArray &data)
+{
+    return decodeReport(data, monotonicNowNs());
+}
+
+bool DataParser::decodeReport(const QByteArray &data, qint64 arrivedNs)
 {
     // Fields are read from the 64 bytes of a report only, and never past a short one.
     const QByteArray report = data.size() > reportSize ? data.left(reportSize) : data;
@@ -159,6 +184,15 @@ bool DataParser::decodeReport(const QByteArray &data)
         pos += FieldCodec::width(type);
     }
 
+    // The session file, like the value logs, is the parser thread's own.
+    if (telemetry && logging && sessionLog) {
+        sessionLog->appendRow(arrivedNs, texts);
+        if (!logsPending) {
+            logsPending = true;
+            logsPendingSince = std::chrono::steady_clock::now();
+        }
+    }
+
     std::lock_guard<std::mutex> guard(stateLock);
     lastReport = report;
     lastId = id;
@@ -172,7 +206,9 @@ bool DataParser::decodeReport(const QByteArray &data)
         }
         if (xValues.size() > maxPoints)
             xValues.removeFirst();
-        xValues.append(double(sampleCounter));
+        if (firstTelemetryNs < 0)
+            firstTelemetryNs = arrivedNs;
+        xValues.append(timeAxis ? double(arrivedNs - firstTelemetryNs) / 1e9 : double(sampleCounter));
         ++sampleCounter;
     }
     if (id != 0)
@@ -216,7 +252,8 @@ void DataParser::appendNewData(QByteArray data)
 {
     {
         std::lock_guard<std::mutex> guard(queueLock);
-        queue.enqueue(std::move(data));
+        // Stamped as it arrives, not when decoded: the queue may hold many reports.
+        queue.enqueue(QueuedReport{std::move(data), monotonicNowNs()});
     }
     queueChanged.notify_one();
 }
@@ -238,6 +275,8 @@ void DataParser::flushLogs()
         if (logFiles.at(k)->isOpen() && !logFiles.at(k)->flush())
             noteLogFailure(k);
     }
+    if (sessionLog)
+        sessionLog->flush();
     logsPending = false;
 }
 
@@ -266,7 +305,7 @@ void DataParser::run()
     }
 
     while (parsing) {
-        QByteArray report;
+        QueuedReport report;
         {
             std::unique_lock<std::mutex> guard(queueLock);
             const auto ready = [this] { return !parsing || !queue.isEmpty(); };
@@ -284,7 +323,7 @@ void DataParser::run()
             }
             report = queue.dequeue();
         }
-        if (decodeReport(report))
+        if (decodeReport(report.report, report.arrivedNs))
             emit dataReady();
         flushLogsIfDue();
     }
