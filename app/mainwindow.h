@@ -13,16 +13,20 @@
 class QCheckBox;
 class QCustomPlot;
 class QLineEdit;
+class QMenu;
 class QTimer;
 class QTreeWidgetItem;
 class DataParser;
 class MainWindowForm;
+class PlotCursors;
+class PlotNavigation;
 class usbHID;
 struct DecodedAnswer;
 
 // The one window of the program. Its implementation is split by concern:
 // mainwindow.cpp (start-up and shut-down), configloading.cpp, deviceselection.cpp,
-// plotsandvalues.cpp, console.cpp, commandform.cpp, commandexchange.cpp.
+// plotsandvalues.cpp, plotpause.cpp, plotmenu.cpp, console.cpp, commandform.cpp,
+// commandexchange.cpp.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -59,7 +63,17 @@ private:
     void addValueRow(int index);
     void addPlot(int index);
     void addPlotButtons();
-    void refreshPlot(int index);
+    void refreshPlot(int index, bool drawNow = true);
+    // plotpause.cpp
+    void addPauseSwitch();
+    void setPlotsPaused(bool paused);
+    // plotmenu.cpp
+    QMenu *plotMenu(int index);
+    void savePlotImage(int index);
+    void copyPlotImage(int index);
+    void savePlotPoints(int index);
+    QString askSavePath(const QString &title, const QString &suggestedName, const QString &filter,
+                        const QString &suffix);
     // console.cpp
     void appendRequestRecord(const QByteArray &request);
     void appendReportRecord(int id, const QByteArray &report);
@@ -92,6 +106,10 @@ private:
     QVector<QColor> colourCycle;
     QVector<PlotFeed> plotFeeds;
     QVector<bool> plotsBehind; // skipped by a tick while out of view
+    QVector<PlotNavigation *> plotNavigations;
+    QVector<PlotCursors *> plotCursors;
+    QCheckBox *pauseSwitch = nullptr;
+    bool plotsPaused = false;
 
     friend class MainWindowProbe; // tests read the window's state through it
 };

@@ -1,0 +1,40 @@
+// Pausing the plots: every plot keeps its picture while decoding, the values tree, the console
+// and the log files go on. Samples that arrive meanwhile wait in the parser's window, so
+// resuming shows the current window at once.
+#include "mainwindow.h"
+
+#include "mainwindowform.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLayout>
+
+#include <qcustomplot.h>
+
+void MainWindow::addPauseSwitch()
+{
+    pauseSwitch = new QCheckBox(tr("Пауза"), this);
+    pauseSwitch->setObjectName(QStringLiteral("cbPause"));
+    pauseSwitch->setCursor(Qt::PointingHandCursor);
+    pauseSwitch->setToolTip(tr("Остановить графики (пробел на графике)"));
+    form->frame->layout()->addWidget(pauseSwitch);
+    connect(pauseSwitch, &QCheckBox::toggled, this, &MainWindow::setPlotsPaused);
+}
+
+void MainWindow::setPlotsPaused(bool paused)
+{
+    plotsPaused = paused;
+    if (paused)
+        return;
+    // Only while a device is open do the plots follow; otherwise they keep their last picture.
+    if (!replotTimer->isActive())
+        return;
+    for (int i = 0; i < plots.size(); ++i) {
+        if (!plotSwitches[i]->isChecked())
+            continue;
+        if (plots[i]->visibleRegion().isEmpty())
+            plotsBehind[i] = true;
+        else
+            refreshPlot(i);
+    }
+}
