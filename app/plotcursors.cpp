@@ -165,7 +165,9 @@ std::optional<PlotPoint> PlotCursors::nearestPoint(const QCustomPlot *plot, doub
 
 std::optional<PlotPoint> PlotCursors::pointAt(const QPoint &pixel) const
 {
-    if (!plot->axisRect()->rect().contains(pixel))
+    // A few pixels of slack: the first and last samples lie on the rectangle's edges.
+    constexpr int slack = 3;
+    if (!plot->axisRect()->rect().adjusted(-slack, -slack, slack, slack).contains(pixel))
         return std::nullopt;
     return nearestPoint(plot, plot->xAxis->pixelToCoord(pixel.x()));
 }

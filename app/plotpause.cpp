@@ -26,9 +26,6 @@ void MainWindow::setPlotsPaused(bool paused)
     plotsPaused = paused;
     if (paused)
         return;
-    // Only while a device is open do the plots follow; otherwise they keep their last picture.
-    if (!replotTimer->isActive())
-        return;
     for (int i = 0; i < plots.size(); ++i) {
         if (!plotSwitches[i]->isChecked())
             continue;
