@@ -1,5 +1,7 @@
 #include "plotcursors.h"
 
+#include "plotlabel.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 
@@ -43,7 +45,7 @@ QString number(double value)
 
 QCPItemText *makeText(QCustomPlot *plot, QCPLayer *layer, const QColor &colour)
 {
-    auto *text = new QCPItemText(plot);
+    auto *text = new PlotLabel(plot);
     text->setLayer(layer);
     text->setColor(colour);
     text->setPen(QPen(colour));
@@ -96,10 +98,9 @@ PlotCursors::PlotCursors(QCustomPlot *plot, const QString &units)
     : QObject(plot), plot(plot), units(units)
 {
     plot->setMouseTracking(true);
-    const QString name = QStringLiteral("cursors");
-    plot->addLayer(name, plot->layer(QStringLiteral("axes")), QCustomPlot::limAbove);
-    layer = plot->layer(name);
-    // A layer of its own: hovering over a still picture redraws this layer only.
+    // The plot's top layer, which has a paint buffer of its own: moving the cursors or the
+    // crosshair over a still picture redraws this layer only.
+    layer = plot->layer(QStringLiteral("overlay"));
     layer->setMode(QCPLayer::lmBuffered);
 
     hoverVertical = makeLine(plot, layer, QPen(hoverColour, 1, Qt::DashLine));

@@ -6,13 +6,18 @@
 //   replot.ms_per_tick.100k   the same with 100,001 points
 // each with values that change slowly (three waves per window), and
 //   replot.ms_per_tick.dense.10k, replot.ms_per_tick.dense.100k
-// with a wave every 500 samples, so that every pixel column of the line spans its full height.
+// with a wave every 500 samples, so that every pixel column of the line spans its full height;
+//   replot.ms_per_tick.cursors.1k  as .1k with cursors A and B placed and the crosshair shown
+//                                  on every plot
+//   replot.ms_per_tick.paused      as .1k with the plots paused ("Пауза")
+//   replot.host_load_1min          the machine's load while the figures were taken.
 #include "dataparser.h"
 #include "fieldcodec.h"
 #include "mainwindow.h"
 #include "simplatform.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +33,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 // The window lets a class of this name read its members.
 class MainWindowProbe
@@ -123,7 +129,22 @@ bool waitForSamples(DataParser *parser, quint64 count)
     return false;
 }
 
-double msPerTick(int points, int period)
+enum class Mode { Live, Cursors, Paused };
+
+// Cursors A and B and the crosshair on a plot, placed as the operator places them.
+void placeCursors(QCustomPlot *plot)
+{
+    plot->replot();
+    const QRect rect = plot->axisRect()->rect();
+    const int y = rect.center().y();
+    QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, QPoint(rect.left() + rect.width() / 4, y));
+    QTest::mouseClick(plot, Qt::LeftButton, Qt::ShiftModifier, QPoint(rect.left() + rect.width() * 3 / 4, y));
+    const QPoint hover(rect.center());
+    QMouseEvent move(QEvent::MouseMove, hover, plot->mapToGlobal(hover), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(plot, &move);
+}
+
+double msPerTick(int points, int period, Mode mode)
 {
     writeConfigBesideExecutable(benchConfig(points));
     SimPlatform sim;
@@ -145,6 +166,12 @@ double msPerTick(int points, int period)
     QCoreApplication::processEvents();
 
     fillHistory(probe.parser(), period);
+    if (mode == Mode::Cursors) {
+        for (QCustomPlot *plot : plots)
+            placeCursors(plot);
+    } else if (mode == Mode::Paused) {
+        window.findChild<QCheckBox *>(QStringLiteral("cbPause"))->setChecked(true);
+    }
     quint64 sample = 0;
     double totalMs = 0;
     for (int tick = 0; tick < warmUpTicks + measuredTicks; ++tick) {
@@ -177,16 +204,22 @@ int main(int argc, char *argv[])
     QTemporaryDir workDir;
     QDir::setCurrent(workDir.path());
 
-    const struct { const char *name; int points; int period; } cases[] = {
-        {"replot.ms_per_tick.1k", 1000, 333},
-        {"replot.ms_per_tick.10k", 10000, 3333},
-        {"replot.ms_per_tick.100k", 100000, 33333},
-        {"replot.ms_per_tick.dense.10k", 10000, 500},
-        {"replot.ms_per_tick.dense.100k", 100000, 500},
+    const struct { const char *name; int points; int period; Mode mode; } cases[] = {
+        {"replot.ms_per_tick.1k", 1000, 333, Mode::Live},
+        {"replot.ms_per_tick.10k", 10000, 3333, Mode::Live},
+        {"replot.ms_per_tick.100k", 100000, 33333, Mode::Live},
+        {"replot.ms_per_tick.dense.10k", 10000, 500, Mode::Live},
+        {"replot.ms_per_tick.dense.100k", 100000, 500, Mode::Live},
+        {"replot.ms_per_tick.cursors.1k", 1000, 333, Mode::Cursors},
+        {"replot.ms_per_tick.paused", 1000, 333, Mode::Paused},
     };
     for (const auto &c : cases) {
-        std::printf("%s: %.2f ms\n", c.name, msPerTick(c.points, c.period));
+        std::printf("%s: %.3f ms\n", c.name, msPerTick(c.points, c.period, c.mode));
         std::fflush(stdout);
     }
+    // The machine may be shared: figures taken under load elsewhere read worse.
+    double load[1] = {0};
+    if (getloadavg(load, 1) == 1)
+        std::printf("replot.host_load_1min: %.2f runnable\n", load[0]);
     return 0;
 }
