@@ -63,7 +63,8 @@ private:
     void addValueRow(int index);
     void addPlot(int index);
     void addPlotButtons();
-    void refreshPlot(int index, bool drawNow = true);
+    bool takeSamples(int index);
+    void drawPlot(int index, bool now);
     // plotpause.cpp
     void addPauseSwitch();
     void setPlotsPaused(bool paused);
@@ -105,7 +106,7 @@ private:
     QString currentDevicePath;
     QVector<QColor> colourCycle;
     QVector<PlotFeed> plotFeeds;
-    QVector<bool> plotsBehind; // skipped by a tick while out of view
+    QVector<bool> plotsBehind; // picture not drawn from the graph's samples (skipped while out of view)
     QVector<PlotNavigation *> plotNavigations;
     QVector<PlotCursors *> plotCursors;
     QCheckBox *pauseSwitch = nullptr;

@@ -52,6 +52,9 @@ QCPItemText *makeText(QCustomPlot *plot, QCPLayer *layer, const QColor &colour)
     text->setBrush(QColor(255, 255, 255, 220));
     text->setPadding(QMargins(4, 2, 4, 2));
     text->setTextAlignment(Qt::AlignLeft);
+    QFont font = plot->font();
+    font.setPointSizeF(font.pointSizeF() * 0.85); // a readout, not a title
+    text->setFont(font);
     text->setSelectable(false);
     text->setVisible(false);
     return text;

@@ -24,14 +24,19 @@ void MainWindow::addPauseSwitch()
 void MainWindow::setPlotsPaused(bool paused)
 {
     plotsPaused = paused;
-    if (paused)
-        return;
     for (int i = 0; i < plots.size(); ++i) {
         if (!plotSwitches[i]->isChecked())
             continue;
-        if (plots[i]->visibleRegion().isEmpty())
+        const bool inView = !plots[i]->visibleRegion().isEmpty();
+        if (paused) {
+            // Every plot stops at the same sample: those a tick skipped take theirs now and
+            // draw them when they come into view.
+            if (plotsBehind[i] || !inView)
+                plotsBehind[i] = takeSamples(i) || plotsBehind[i];
+        } else if (!inView) {
             plotsBehind[i] = true;
-        else
-            refreshPlot(i);
+        } else if (takeSamples(i) || plotsBehind[i]) {
+            drawPlot(i, true);
+        }
     }
 }

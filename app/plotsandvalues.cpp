@@ -115,29 +115,28 @@ void MainWindow::replotGraphs()
             // brought up to date when it comes into view (see eventFilter).
             if (plots[i]->visibleRegion().isEmpty())
                 plotsBehind[i] = true;
-            else
-                refreshPlot(i);
+            // The same samples in the same ranges make the same picture: drawing it again is
+            // waste.
+            else if (takeSamples(i) || plotsBehind[i])
+                drawPlot(i, true);
         }
         valueItems[i]->setText(1, valueTexts.at(i));
     }
 }
 
-void MainWindow::refreshPlot(int index, bool drawNow)
+bool MainWindow::takeSamples(int index)
 {
-    QCustomPlot *plot = plots[index];
-    bool changed = false;
-    {
-        std::lock_guard<std::mutex> lock(parser->stateLock);
-        if (index < parser->yValues.size())
-            changed = plotFeeds[index].update(plot->graph(0), parser->xValues, parser->yValues.at(index));
-    }
-    plotsBehind[index] = false;
-    // The same samples in the same ranges make the same picture: drawing it again is waste.
-    if (!changed)
-        return;
+    std::lock_guard<std::mutex> lock(parser->stateLock);
+    return index < parser->yValues.size()
+           && plotFeeds[index].update(plots[index]->graph(0), parser->xValues, parser->yValues.at(index));
+}
+
+void MainWindow::drawPlot(int index, bool now)
+{
     if (plotNavigations[index]->isFollowing())
         plotNavigations[index]->fitToData();
-    plot->replot(drawNow ? QCustomPlot::rpRefreshHint : QCustomPlot::rpQueuedRefresh);
+    plots[index]->replot(now ? QCustomPlot::rpRefreshHint : QCustomPlot::rpQueuedRefresh);
+    plotsBehind[index] = false;
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -155,11 +154,14 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
                 pauseSwitch->toggle();
             return true;
         }
-    } else if (plotsBehind[index] && plotSwitches[index]->isChecked() && !plotsPaused) {
+    } else if (plotsBehind[index] && plotSwitches[index]->isChecked()) {
         // A plot that a tick skipped is about to be painted because it came into view
-        // (scrolled, resized, restored): it shows the current window at once, not one tick
-        // later. Its buffers are drawn now and the paint under way shows them.
-        refreshPlot(index, false);
+        // (scrolled, resized, restored): it shows the current window at once (while paused,
+        // the samples it took at the pause), not one tick later. Its buffers are drawn now and
+        // the paint under way shows them.
+        if (!plotsPaused)
+            takeSamples(index);
+        drawPlot(index, false);
     }
     return QMainWindow::eventFilter(watched, event);
 }
