@@ -12,7 +12,7 @@
 
 namespace {
 
-const QColor hoverColour(90, 90, 90);
+const QColor hoverColour(120, 120, 120);
 const QColor colourA(230, 120, 0);
 const QColor colourB(130, 40, 200);
 
@@ -56,6 +56,7 @@ QCPItemText *makeText(QCustomPlot *plot, QCPLayer *layer, const QColor &colour)
     font.setPointSizeF(font.pointSizeF() * 0.85); // a readout, not a title
     text->setFont(font);
     text->setSelectable(false);
+    text->setAntialiased(false); // a picture drawn whole on whole pixels
     text->setVisible(false);
     return text;
 }
@@ -65,6 +66,8 @@ QCPItemStraightLine *makeLine(QCustomPlot *plot, QCPLayer *layer, const QPen &pe
     auto *line = new QCPItemStraightLine(plot);
     line->setLayer(layer);
     line->setPen(pen);
+    // Upright and level lines need no smoothing, and drawing them without it is cheap.
+    line->setAntialiased(false);
     line->setSelectable(false);
     line->setVisible(false);
     return line;
@@ -106,8 +109,8 @@ PlotCursors::PlotCursors(QCustomPlot *plot, const QString &units)
     layer = plot->layer(QStringLiteral("overlay"));
     layer->setMode(QCPLayer::lmBuffered);
 
-    hoverVertical = makeLine(plot, layer, QPen(hoverColour, 1, Qt::DashLine));
-    hoverHorizontal = makeLine(plot, layer, QPen(hoverColour, 1, Qt::DashLine));
+    hoverVertical = makeLine(plot, layer, QPen(hoverColour, 1));
+    hoverHorizontal = makeLine(plot, layer, QPen(hoverColour, 1));
     hoverDot = makeDot(plot, layer, hoverColour);
     hoverLabel = makeText(plot, layer, Qt::black);
     hoverLabel->position->setType(QCPItemPosition::ptAxisRectRatio);
@@ -131,7 +134,7 @@ PlotCursors::PlotCursors(QCustomPlot *plot, const QString &units)
 PlotCursors::Marker PlotCursors::makeMarker(const QColor &colour, const QString &name)
 {
     Marker marker;
-    marker.line = makeLine(plot, layer, QPen(colour, 1.5));
+    marker.line = makeLine(plot, layer, QPen(colour, 2));
     marker.dot = makeDot(plot, layer, colour);
     marker.name = makeText(plot, layer, colour);
     marker.name->setText(name);

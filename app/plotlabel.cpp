@@ -32,5 +32,5 @@ void PlotLabel::draw(QCPPainter *painter)
     const QSizeF size = QSizeF(picture.size()) / ratio;
     const QPointF topLeft = getTextDrawPoint(position->pixelPosition(), QRectF(QPointF(0, 0), size),
                                              mPositionAlignment);
-    painter->drawPixmap(topLeft, picture);
+    painter->drawPixmap(topLeft.toPoint(), picture);
 }
