@@ -60,6 +60,8 @@ void MainWindow::addPlot(int index)
     auto *navigation = new PlotNavigation(plot);
     plotNavigations.append(navigation);
     auto *cursors = new PlotCursors(plot, units);
+    // The readouts speak of time where the key axis counts seconds.
+    cursors->setTimeAxis(plot->xAxis->label() == tr("время, с"));
     plotCursors.append(cursors);
     connect(cursors, &PlotCursors::resetRequested, navigation, &PlotNavigation::follow);
     plot->setFocusPolicy(Qt::ClickFocus);
