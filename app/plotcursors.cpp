@@ -256,7 +256,9 @@ void PlotCursors::moved(QMouseEvent *event)
 
 bool PlotCursors::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == plot && event->type() == QEvent::Leave && hoverLabel->visible()) {
+    // While the plot is being destroyed (a Leave may come as it is hidden) it is no longer a
+    // QCustomPlot and its items are gone: only a whole plot is asked about them.
+    if (event->type() == QEvent::Leave && qobject_cast<QCustomPlot *>(watched) == plot && hoverLabel->visible()) {
         hideHover();
         redraw();
     }
