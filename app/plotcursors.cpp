@@ -234,24 +234,38 @@ void PlotCursors::moved(QMouseEvent *event)
 {
     if (event->buttons() != Qt::NoButton)
         return;
-    const std::optional<PlotPoint> point = pointAt(event->pos());
-    if (!point) {
-        if (hoverLabel->visible()) {
-            hideHover();
-            redraw();
-        }
+    pointerPosition = event->pos();
+    const std::optional<PlotPoint> point = pointAt(pointerPosition);
+    if (point)
+        showHover(*point);
+    else if (hoverLabel->visible())
+        hideHover();
+    else
         return;
-    }
-    throughPoint(hoverVertical, *point, true);
-    throughPoint(hoverHorizontal, *point, false);
-    hoverDot->position->setCoords(point->key, point->value);
-    hoverLabel->setText(keyText(point->key) + QStringLiteral(": ") + valueText(point->value));
+    redraw();
+}
+
+void PlotCursors::followPointer()
+{
+    if (!hoverLabel->visible())
+        return;
+    if (const std::optional<PlotPoint> point = pointAt(pointerPosition))
+        showHover(*point);
+    else
+        hideHover();
+}
+
+void PlotCursors::showHover(const PlotPoint &point)
+{
+    throughPoint(hoverVertical, point, true);
+    throughPoint(hoverHorizontal, point, false);
+    hoverDot->position->setCoords(point.key, point.value);
+    hoverLabel->setText(keyText(point.key) + QStringLiteral(": ") + valueText(point.value));
     for (QCPAbstractItem *item : {static_cast<QCPAbstractItem *>(hoverVertical),
                                   static_cast<QCPAbstractItem *>(hoverHorizontal),
                                   static_cast<QCPAbstractItem *>(hoverDot),
                                   static_cast<QCPAbstractItem *>(hoverLabel)})
         item->setVisible(true);
-    redraw();
 }
 
 bool PlotCursors::eventFilter(QObject *watched, QEvent *event)

@@ -49,6 +49,10 @@ public:
     QString hoverText() const;
     QString cursorsText() const;
 
+    // After new samples or ranges, before the plot is drawn: the crosshair moves to the sample
+    // now under the pointer.
+    void followPointer();
+
     // The graph sample nearest to a key, by key; none on an empty graph.
     static std::optional<PlotPoint> nearestPoint(const QCustomPlot *plot, double key);
 
@@ -73,6 +77,7 @@ private:
     void doubleClicked(QMouseEvent *event);
     void moved(QMouseEvent *event);
     std::optional<PlotPoint> pointAt(const QPoint &pixel) const;
+    void showHover(const PlotPoint &point);
     void hideHover();
     void updateCursorItems();
     void redraw();
@@ -99,6 +104,7 @@ private:
     std::optional<PlotPoint> beforeClickA;
     std::optional<PlotPoint> beforeClickB;
     QPoint pressPosition;
+    QPoint pointerPosition;
     bool pressing = false;
     bool releaseEndsDoubleClick = false;
 };

@@ -137,6 +137,7 @@ void MainWindow::drawPlot(int index, bool now)
 {
     if (plotNavigations[index]->isFollowing())
         plotNavigations[index]->fitToData();
+    plotCursors[index]->followPointer();
     plots[index]->replot(now ? QCustomPlot::rpRefreshHint : QCustomPlot::rpQueuedRefresh);
     plotsBehind[index] = false;
 }

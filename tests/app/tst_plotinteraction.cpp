@@ -151,14 +151,19 @@ private slots:
 
     void hoverShowsTheNearestSample()
     {
-        sendSamples(4);
-        window->findChild<QCheckBox *>(QStringLiteral("cbPause"))->setChecked(true);
+        sendSamples(4); // keys -2 .. 3
         PlotCursors *cursors = MainWindowProbe(*window).plotCursors(0);
         QCOMPARE(cursors->hoverText(), QString());
         // A little right of sample 2 (value 30): snapped to it.
-        QPoint near = pixelOf(plot(), 2.2, 33);
-        hover(plot(), near);
+        hover(plot(), pixelOf(plot(), 2.2, 33));
         QCOMPARE(cursors->hoverText(), QStringLiteral("замер 2: 30 mV"));
+        // The data slides one sample under the still pointer: the readout follows.
+        sendSamples(1);
+        QCOMPARE(cursors->hoverText(), QStringLiteral("замер 3: 40 mV"));
+        // Paused, it stays.
+        window->findChild<QCheckBox *>(QStringLiteral("cbPause"))->setChecked(true);
+        sendSamples(1);
+        QCOMPARE(cursors->hoverText(), QStringLiteral("замер 3: 40 mV"));
         // Outside the axis rectangle the readout goes.
         hover(plot(), QPoint(1, 1));
         QCOMPARE(cursors->hoverText(), QString());
