@@ -55,11 +55,11 @@ int main(int argc, char *argv[])
         auto device = platform.plug(QStringLiteral("Tolvex demo"));
         TelemetryGenerator generator(device, config.telemetry);
 
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
+        QApplication::setPalette(darkPalette());
         MainWindow window;
         window.resize(1500, 760);
         window.show();
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
-        QApplication::setPalette(darkPalette());
         if (!QTest::qWaitForWindowExposed(&window))
             std::fprintf(stderr, "plotshot: the window was not shown\n");
         generator.setRate(200);
