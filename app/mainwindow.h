@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <atomic>
+
 class QCheckBox;
 class QCustomPlot;
 class QLineEdit;
@@ -115,6 +117,8 @@ private:
     QVector<PlotNavigation *> plotNavigations;
     QVector<PlotCursors *> plotCursors;
     QCheckBox *pauseSwitch = nullptr;
+    // A handleReport is queued and has not begun (set by the parser thread, cleared by the GUI).
+    std::atomic<bool> reportPending{false};
     bool plotsPaused = false;
 
     friend class MainWindowProbe; // tests read the window's state through it
