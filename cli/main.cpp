@@ -133,7 +133,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addOptions(common.all());
     parser.addOptions(subcommand->options());
-    parser.addPositionalArgument(subcommand->name(), QString(),
+    parser.addPositionalArgument(subcommand->name(), QStringLiteral("the subcommand and its arguments"),
                                  (subcommand->name() + QLatin1Char(' ') + subcommand->arguments()).trimmed());
     if (!parser.parse(arguments)) {
         complain(QStringLiteral("%1 (see tolvexctl %2 --help)").arg(parser.errorText(), subcommand->name()));

@@ -86,7 +86,7 @@ public:
             } else if (value.toDouble() != std::trunc(value.toDouble())
                        || std::abs(value.toDouble()) > 2147483647.0) {
                 add(Kind::DefaultUsed, where,
-                    QStringLiteral("%1 is not a whole number of int range, read as 0").arg(value.toDouble()));
+                    QStringLiteral("%1 %2, read as 0").arg(value.toDouble()).arg(numberFault(value.toDouble())));
             } else if (value.toInt() < 0) {
                 add(Kind::DefaultUsed, where,
                     name == QLatin1String("maxPlotXPoints")
@@ -113,8 +113,9 @@ public:
                    QStringLiteral("read as %1").arg(description.id), true);
         } else if (id.toDouble() != double(description.id)) {
             add(Kind::DefaultUsed, where + QStringLiteral(".id"),
-                QStringLiteral("%1 is not a whole number of int range, read as %2")
+                QStringLiteral("%1 %2, read as %3")
                     .arg(id.toDouble(), 0, 'g', 17)
+                    .arg(numberFault(id.toDouble()))
                     .arg(description.id));
         }
         if (description.id != -1 && (description.id < 0 || description.id > 255)) {
@@ -128,6 +129,12 @@ public:
     }
 
 private:
+    static QString numberFault(double value)
+    {
+        return value != std::trunc(value) ? QStringLiteral("is not a whole number")
+                                          : QStringLiteral("is outside the range of int");
+    }
+
     static QString expectedName(QJsonValue::Type type)
     {
         return jsonTypeName(QJsonValue(type));
