@@ -19,6 +19,9 @@
 class QCheckBox;
 class QCustomPlot;
 class QLineEdit;
+class QMenu;
+class PlotCursors;
+class PlotNavigation;
 
 // The window reads the JSON file named after the running executable, beside it.
 inline QString configPathOfThisExecutable()
@@ -60,6 +63,9 @@ public:
     QTimer *exchangeTimer() const { return window.exchangeTimer; }
     DataParser *parser() const { return window.parser; }
     usbHID *usb() const { return window.usb; }
+    PlotCursors *plotCursors(int index) const { return window.plotCursors.at(index); }
+    PlotNavigation *plotNavigation(int index) const { return window.plotNavigations.at(index); }
+    QMenu *plotMenu(int index) { return window.plotMenu(index); }
 
     void replot() { window.replotGraphs(); }
     void timeOut() { window.dataExchangeTimeout(); }
