@@ -12,9 +12,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #include <dbt.h>
 
