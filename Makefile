@@ -65,8 +65,7 @@ install: build
 # Windows: cross-compiled with MinGW-w64 against the libraries scripts/windows-toolchain builds
 # once per machine (about an hour the first time), and run under Wine.
 WIN_VERSION := $(shell sed -n 's/^project.Tolvex_Client VERSION \([0-9]*\.[0-9]*\).*/\1/p' CMakeLists.txt)
-WIN_FLAGS := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
-             -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run -DCMAKE_BUILD_TYPE=Release
+WIN_FLAGS := -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release
 
 windows-toolchain:
 	@scripts/windows-toolchain

@@ -30,8 +30,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# CTest and add_custom_command run the built executables through Wine.
-find_program(TOLVEX_WINE wine)
-if(TOLVEX_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR "${TOLVEX_WINE}")
+# CTest runs the built executables through Wine, with the libraries above on Wine's path.
+if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  get_filename_component(TOLVEX_WINE_RUN "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run" ABSOLUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${TOLVEX_WINE_RUN};--prefix;${TOLVEX_WIN_PREFIX}")
 endif()
