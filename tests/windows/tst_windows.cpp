@@ -1,4 +1,4 @@
-// What only the Windows build has: the program's resources as Windows reads them, the system's
+// What only the Windows build has: the program's version record as Windows reads it, the system's
 // device-change message reaching the window, and hidapi on Windows. Runs on the "windows"
 // platform plugin, so that the window has a real native window to send messages to.
 #include "hidapiplatform.h"
@@ -15,8 +15,6 @@
 #include <windows.h>
 #include <dbt.h>
 
-#include <algorithm>
-#include <functional>
 #include <vector>
 
 namespace {
@@ -50,27 +48,6 @@ QString versionNumber(DWORD high, DWORD low)
     return QStringLiteral("%1.%2.%3.%4")
         .arg(HIWORD(high)).arg(LOWORD(high)).arg(HIWORD(low)).arg(LOWORD(low));
 }
-
-// An icon group as stored in the executable.
-#pragma pack(push, 2)
-struct IconGroupEntry
-{
-    BYTE width;  // 0 means 256
-    BYTE height;
-    BYTE colours;
-    BYTE reserved;
-    WORD planes;
-    WORD bitCount;
-    DWORD bytes;
-    WORD id;
-};
-struct IconGroupHeader
-{
-    WORD reserved;
-    WORD type; // 1: icons
-    WORD count;
-};
-#pragma pack(pop)
 
 } // namespace
 
@@ -108,32 +85,6 @@ private slots:
         QCOMPARE(versionString(record, QStringLiteral("OriginalFilename")), QStringLiteral("Tolvex_Client.exe"));
         for (const char *empty : {"CompanyName", "FileDescription", "InternalName", "LegalCopyright"})
             QCOMPARE(versionString(record, QString::fromLatin1(empty)), QString());
-    }
-
-    // The icon group "IDI_ICON1": nine 32-bit images, 256 down to 16 pixels, each present.
-    void iconGroup()
-    {
-        HMODULE program = LoadLibraryExW(wide(QDir::toNativeSeparators(programPath())).c_str(), nullptr,
-                                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        QVERIFY2(program, qPrintable(programPath()));
-        HRSRC found = FindResourceW(program, L"IDI_ICON1", MAKEINTRESOURCEW(14) /* RT_GROUP_ICON */);
-        QVERIFY(found);
-        const auto *header = static_cast<const IconGroupHeader *>(LockResource(LoadResource(program, found)));
-        QVERIFY(header);
-        QCOMPARE(int(header->type), 1);
-        QCOMPARE(int(header->count), 9);
-        const auto *entries = reinterpret_cast<const IconGroupEntry *>(header + 1);
-        QList<int> sizes;
-        for (int i = 0; i < header->count; ++i) {
-            const int side = entries[i].width == 0 ? 256 : entries[i].width;
-            QCOMPARE(entries[i].height == 0 ? 256 : int(entries[i].height), side);
-            QCOMPARE(int(entries[i].bitCount), 32);
-            QVERIFY(FindResourceW(program, MAKEINTRESOURCEW(entries[i].id), MAKEINTRESOURCEW(3) /* RT_ICON */));
-            sizes << side;
-        }
-        std::sort(sizes.begin(), sizes.end(), std::greater<int>());
-        QCOMPARE(sizes, (QList<int>{256, 128, 96, 72, 64, 48, 32, 24, 16}));
-        FreeLibrary(program);
     }
 
     // Windows announces a changed device set with WM_DEVICECHANGE / DBT_DEVNODES_CHANGED; the
