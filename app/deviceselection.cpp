@@ -68,7 +68,15 @@ void MainWindow::refreshDevices()
                 break;
             }
         }
-        if (chosen >= 0) {
+        // The device named on the command line is taken whenever it is listed, unless the
+        // operator has chosen another one since.
+        const int preferred = indexOfDevice(devices, options.device);
+        if (preferred >= 0 && preferred != chosen && !(chosen >= 0 && deviceChosenByOperator)) {
+            form->cbCurrentDevice->setCurrentIndex(preferred);
+            currentDeviceName = devices[preferred].first;
+            currentDevicePath = devices[preferred].second;
+            usb->setDevice(currentDevicePath);
+        } else if (chosen >= 0) {
             // Still there: the link is left as it is.
             form->cbCurrentDevice->setCurrentIndex(chosen);
         } else {
@@ -89,6 +97,7 @@ void MainWindow::changeCurrentDevice(int index)
         return;
     currentDeviceName = devices[index].first;
     currentDevicePath = devices[index].second;
+    deviceChosenByOperator = true;
     usb->setDevice(currentDevicePath);
     showDeviceStatus(form->statusBar, usb->isOpen(), currentDeviceName, currentDevicePath);
     parser->resetPlotData();

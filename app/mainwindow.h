@@ -4,6 +4,7 @@
 #include "commanddescription.h"
 #include "devicelist.h"
 #include "plotfeed.h"
+#include "windowoptions.h"
 
 #include <QColor>
 #include <QMainWindow>
@@ -29,6 +30,7 @@ class MainWindow : public QMainWindow
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
+    explicit MainWindow(const WindowOptions &options, QWidget *parent = nullptr);
     ~MainWindow() override;
 
 protected:
@@ -52,6 +54,7 @@ private:
     // configloading.cpp
     void loadConfig();
     void addMessageLabel(const QString &text);
+    static QString syntaxErrorText(int error);
     // deviceselection.cpp
     void refreshDevices();
     // plotsandvalues.cpp
@@ -68,6 +71,7 @@ private:
     void setAnswerTexts(const QString &text);
     void setExchangeControlsEnabled(bool enabled);
 
+    WindowOptions options;
     MainWindowForm *form;
     int maxPlotXPoints = 1000;
     int maxConsoleLines = 1000;
@@ -89,6 +93,7 @@ private:
     bool showAllData = false;
     QString currentDeviceName;
     QString currentDevicePath;
+    bool deviceChosenByOperator = false;
     QVector<QColor> colourCycle;
     QVector<PlotFeed> plotFeeds;
     QVector<bool> plotsBehind; // skipped by a tick while out of view

@@ -136,7 +136,7 @@ void usbHID::writePendingRequest()
     std::lock_guard<std::mutex> request(requestLock);
     if (!requestPending)
         return;
-    requestReport[0] = 2;
+    requestReport[ReportLayout::reportIdByte] = ReportLayout::requestReportId;
     switch (deviceHandle->write(requestReport.data(), writeTimeoutMs)) {
     case HidConnection::Result::Done:
     case HidConnection::Result::Failed: // a hard error ends the request as if written
