@@ -76,12 +76,13 @@ windows: windows-toolchain
 	scripts/windows-bundle build-win $(WIN_VERSION)
 
 # Every test that needs no Linux kernel, through Wine, on a virtual X display (the Windows
-# platform plugin and the demo's window need one). One Wine server serves them all.
+# platform plugin and the demo's window need one). One Wine server serves them all; it ends
+# before the display does.
 test-windows: windows
-	scripts/wine-run --start-server
-	cd build-win && xvfb-run -a -s "-screen 0 1440x900x24" \
-	  env QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error; \
-	  status=$$?; ../scripts/wine-run --stop-server; exit $$status
+	cd build-win && xvfb-run -a -s "-screen 0 1440x900x24" sh -c ' \
+	  ../scripts/wine-run --start-server; \
+	  QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error; status=$$?; \
+	  ../scripts/wine-run --stop-server; exit $$status' 
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz build-win
