@@ -3,6 +3,7 @@
 #include "dataparser.h"
 #include "hidplatform.h"
 #include "mainwindowform.h"
+#include "recordingwriter.h"
 #include "usbhid.h"
 
 #include <QCloseEvent>
@@ -31,6 +32,8 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
 
     usb = new usbHID(this);
     parser = new DataParser(telemetry, maxPlotXPoints, this);
+    parser->setTimeAxis(plotTimeAxis);
+    startSessionLog();
 
     connect(usb, &QThread::finished, usb, &QObject::deleteLater);
     connect(parser, &QThread::finished, parser, &QObject::deleteLater);
@@ -43,6 +46,7 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
     // newData is emitted with the exchange thread's handle lock held: always queued.
     connect(usb, &usbHID::newData, parser, &DataParser::appendNewData, Qt::QueuedConnection);
     connect(parser, &DataParser::dataReady, this, &MainWindow::handleReport, Qt::QueuedConnection);
+    connectRecorder();
 
     parser->descriptions.insert(telemetry.id, telemetry);
     for (const CommandDescription *command : qAsConst(commands))
@@ -69,6 +73,7 @@ MainWindow::~MainWindow()
     usb->wait();
     parser->quit();
     parser->wait();
+    recorder.reset();
     qDeleteAll(commands);
     commands.clear();
     delete form;

@@ -11,6 +11,9 @@
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
+
+class RecordingWriter;
 class QCheckBox;
 class QCustomPlot;
 class QLineEdit;
@@ -23,7 +26,7 @@ struct DecodedAnswer;
 
 // The one window of the program. Its implementation is split by concern:
 // mainwindow.cpp (start-up and shut-down), configloading.cpp, deviceselection.cpp,
-// plotsandvalues.cpp, console.cpp, commandform.cpp, commandexchange.cpp.
+// plotsandvalues.cpp, console.cpp, commandform.cpp, commandexchange.cpp, sessionrecording.cpp.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -32,6 +35,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     explicit MainWindow(const WindowOptions &options, QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Reports received and not yet decoded. Any thread.
+    int reportBacklog() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -49,6 +55,7 @@ private slots:
     void on_cbCommand_currentIndexChanged(int index);
     void on_pbSend_clicked();
     void on_cbShowAll_toggled(bool checked);
+    void on_cbRecord_toggled(bool checked);
 
 private:
     // configloading.cpp
@@ -66,6 +73,9 @@ private:
     // console.cpp
     void appendRequestRecord(const QByteArray &request);
     void appendReportRecord(int id, const QByteArray &report);
+    // sessionrecording.cpp
+    void startSessionLog();
+    void connectRecorder();
     // commandexchange.cpp
     void handleAnswer(const DecodedAnswer &answer);
     void setAnswerTexts(const QString &text);
@@ -97,6 +107,12 @@ private:
     QVector<QColor> colourCycle;
     QVector<PlotFeed> plotFeeds;
     QVector<bool> plotsBehind; // skipped by a tick while out of view
+    // Settings of the session file and the plots' key axis.
+    bool sessionLogEnabled = true;
+    bool plotTimeAxis = false;
+    QByteArray configurationText; // as read, for the header of a recording
+    // Records reports (on the exchange thread) and requests while "Записывать сеанс" is on.
+    std::unique_ptr<RecordingWriter> recorder;
 
     friend class MainWindowProbe; // tests read the window's state through it
 };
