@@ -23,11 +23,17 @@ class QMenu;
 class PlotCursors;
 class PlotNavigation;
 
-// The window reads the JSON file named after the running executable, beside it.
+// The window reads the JSON file named after the running executable, beside it (on Windows
+// without the ".exe").
 inline QString configPathOfThisExecutable()
 {
     const QFileInfo executable(QCoreApplication::applicationFilePath());
-    return executable.path() + QLatin1Char('/') + executable.fileName() + QStringLiteral(".json");
+#ifdef Q_OS_WIN
+    const QString name = executable.completeBaseName();
+#else
+    const QString name = executable.fileName();
+#endif
+    return executable.path() + QLatin1Char('/') + name + QStringLiteral(".json");
 }
 
 inline void writeConfig(const QByteArray &json)
