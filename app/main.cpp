@@ -1,5 +1,9 @@
 #include "darkpalette.h"
+#ifdef Q_OS_LINUX
+#include "hidrawplatform.h"
+#else
 #include "hidapiplatform.h"
+#endif
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -9,7 +13,11 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     // The real devices; installed before the window lists them.
+#ifdef Q_OS_LINUX
+    static HidrawPlatform platform;
+#else
     static HidapiPlatform platform;
+#endif
     HidPlatform::install(&platform);
     int exitCode = 0;
     {

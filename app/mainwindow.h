@@ -6,6 +6,7 @@
 #include "plotfeed.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
 #include <QVector>
@@ -44,6 +45,7 @@ private slots:
     void handleReport();
     void replotGraphs();
     void connected(bool ok);
+    void reopenChosenDevice();
     void on_cbCommand_currentIndexChanged(int index);
     void on_pbSend_clicked();
     void on_cbShowAll_toggled(bool checked);
@@ -53,7 +55,10 @@ private:
     void loadConfig();
     void addMessageLabel(const QString &text);
     // deviceselection.cpp
+    void watchDevices();
     void refreshDevices();
+    void openChosenDevice();
+    void showDeviceStatus();
     // plotsandvalues.cpp
     void setHeaderLabels();
     void addValueRow(int index);
@@ -89,6 +94,8 @@ private:
     bool showAllData = false;
     QString currentDeviceName;
     QString currentDevicePath;
+    QTimer *reopenTimer = nullptr; // tries a chosen device that did not open, once a second
+    QElapsedTimer lastOpenAttempt;
     QVector<QColor> colourCycle;
     QVector<PlotFeed> plotFeeds;
     QVector<bool> plotsBehind; // skipped by a tick while out of view

@@ -1,5 +1,7 @@
 #include "hidplatform.h"
 
+#include <QTimer>
+
 #include <atomic>
 
 const char deviceIdFilter[] = "vid_0483&pid_5750";
@@ -16,4 +18,29 @@ HidPlatform *HidPlatform::instance()
 void HidPlatform::install(HidPlatform *platform)
 {
     installedPlatform.store(platform);
+}
+
+void HidPlatform::startListComparison(int intervalMs)
+{
+    if (!listTimer) {
+        listTimer = new QTimer(this);
+        connect(listTimer, &QTimer::timeout, this, &HidPlatform::compareList);
+    }
+    lastListed = enumerate();
+    listTimer->start(intervalMs);
+}
+
+void HidPlatform::stopListComparison()
+{
+    if (listTimer)
+        listTimer->stop();
+}
+
+void HidPlatform::compareList()
+{
+    DeviceList now = enumerate();
+    if (now == lastListed)
+        return;
+    lastListed = std::move(now);
+    emit devicesChanged();
 }
