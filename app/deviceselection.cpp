@@ -49,9 +49,12 @@ void MainWindow::watchDevices()
     // device-change window messages.
     if (HidPlatform *platform = HidPlatform::instance())
         connect(platform, &HidPlatform::devicesChanged, this, [this] { refreshDevices(); });
-    // A device that stops reading is as good as unplugged: re-list at once rather than wait
-    // for a notice that may never come.
-    connect(usb, &usbHID::deviceLost, this, [this] { refreshDevices(); }, Qt::QueuedConnection);
+    // A device that stops reading is as good as unplugged: the views stand still, and the
+    // window re-lists at once rather than wait for a notice that may never come.
+    connect(usb, &usbHID::deviceLost, this, [this] {
+        connected(false);
+        refreshDevices();
+    }, Qt::QueuedConnection);
 }
 
 // The status text for the chosen device. A device that did not open is not announced as

@@ -20,6 +20,12 @@ void HidPlatform::install(HidPlatform *platform)
     installedPlatform.store(platform);
 }
 
+DeviceList HidPlatform::listDevices()
+{
+    lastListed = enumerate();
+    return lastListed;
+}
+
 void HidPlatform::startListComparison(int intervalMs)
 {
     if (!listTimer) {
@@ -38,6 +44,9 @@ void HidPlatform::stopListComparison()
 
 void HidPlatform::compareList()
 {
+    // Against the program's own last look, not this comparison's: a device unplugged and
+    // plugged again between two comparisons, the window having re-listed in between for
+    // another reason, is still a change to the window.
     DeviceList now = enumerate();
     if (now == lastListed)
         return;

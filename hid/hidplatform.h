@@ -51,6 +51,9 @@ public:
     // Every HID device with our vendor and product ID as (product string, path), in the
     // platform's order. Main thread.
     virtual DeviceList enumerate() = 0;
+    // The same, remembered as the list the program last saw (the list comparison's reference).
+    // Main thread.
+    DeviceList listDevices();
     // Opens a path for shared reading and writing; null when that fails. Any thread.
     virtual std::unique_ptr<HidConnection> open(const QString &path) = 0;
 
@@ -66,7 +69,7 @@ signals:
 
 protected:
     // Compares the device list once a second and raises devicesChanged() when it differs from
-    // the last one seen: for plugs and unplugs that no notice announces. Main thread.
+    // the one the program last saw: for plugs and unplugs that no notice announces. Main thread.
     void startListComparison(int intervalMs = 1000);
     void stopListComparison();
 

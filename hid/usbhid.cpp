@@ -46,7 +46,7 @@ void usbHID::findDevices(DeviceList &devices)
 {
     devices.clear();
     if (HidPlatform *platform = HidPlatform::instance())
-        devices = platform->enumerate();
+        devices = platform->listDevices();
 }
 
 void usbHID::wakeReader()
