@@ -47,14 +47,19 @@ public:
         QElapsedTimer clock;
         clock.start();
         const bool handled = QApplication::notify(receiver, event);
-        if (measuring)
-            longestMs = std::max(longestMs, double(clock.nsecsElapsed()) / 1e6);
+        const double ms = double(clock.nsecsElapsed()) / 1e6;
+        if (measuring && ms > longestMs) {
+            longestMs = ms;
+            longestWhat = QStringLiteral("event %1 to %2").arg(int(event->type()))
+                              .arg(QString::fromLatin1(receiver->metaObject()->className()));
+        }
         --depth;
         return handled;
     }
 
     bool measuring = false;
     double longestMs = 0;
+    QString longestWhat;
 
 private:
     int depth = 0;
@@ -142,7 +147,8 @@ int main(int argc, char **argv)
 
     print("stall.gui_max_block_ms", std::max(app.longestMs, closeMs), "ms");
     print("stall.lost_reports", double(lost), "reports");
-    std::fprintf(stderr, "bench_stall: closing took %.1f ms; %llu reports sent\n", closeMs,
+    std::fprintf(stderr, "bench_stall: longest event %.1f ms (%s); closing took %.1f ms; %llu reports sent\n",
+                 app.longestMs, qPrintable(app.longestWhat), closeMs,
                  static_cast<unsigned long long>(generator->reportsSent()));
     double load[1] = {0};
     if (getloadavg(load, 1) == 1)
