@@ -179,6 +179,15 @@ class WindowProbe
 public:
     enum class As { Nobody, OwnNamespaces };
 
+    ~WindowProbe()
+    {
+        // A watching probe still runs when the test has seen enough.
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(3000);
+        }
+    }
+
     bool start(const QStringList &arguments, As as = As::Nobody)
     {
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -555,7 +564,8 @@ void VmWindowTest::plugStormEndsWithTheOneDeviceShownAndRead()
 {
     VhidProcess vhid;
     QVERIFY(vhid.start());
-    auto window = openWindow();
+    // Not shown: drawing plots on the guest's emulated processor would take most of the time.
+    auto window = std::make_unique<MainWindow>();
     const WindowView view(window.get());
     QVERIFY(vhid.waitForLine("opened", waitMs) >= 0);
 
@@ -571,7 +581,16 @@ void VmWindowTest::plugStormEndsWithTheOneDeviceShownAndRead()
             n += line.startsWith(prefix) ? 1 : 0;
         return n;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(count("plugged ") == cycles + 1 && count("unplugged") == cycles, 4 * waitMs);
+    // vhid names a node only once it has seen it, which a quick unplug may forestall: the storm
+    // is over when every unplug is done and the last plug's node is named.
+    QTRY_COMPARE_WITH_TIMEOUT(count("unplugged"), cycles, 4 * waitMs);
+    int lastUnplug = -1;
+    const QList<QByteArray> lines = vhid.lines();
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines[i].startsWith("unplugged"))
+            lastUnplug = i;
+    }
+    QVERIFY(vhid.waitForLine("plugged ", waitMs, lastUnplug) >= 0);
 
     QTRY_COMPARE_WITH_TIMEOUT(view.deviceItems(), QStringList{deviceItem(vhid.node())}, waitMs);
     QCOMPARE(view.count(), QStringLiteral("[1]"));
