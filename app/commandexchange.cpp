@@ -1,8 +1,9 @@
 #include "mainwindow.h"
 
 #include "dataparser.h"
-#include "fieldcodec.h"
 #include "mainwindowform.h"
+#include "reportlayout.h"
+#include "requestframe.h"
 #include "usbhid.h"
 
 #include <QComboBox>
@@ -11,7 +12,6 @@
 #include <QTimer>
 
 namespace {
-constexpr char requestReportId = 2;
 constexpr int answerTimeoutMs = 1000;
 } // namespace
 
@@ -22,15 +22,10 @@ void MainWindow::on_pbSend_clicked()
         return; // no command selected: nothing to send
     const CommandDescription &command = *commands.at(index);
 
-    QByteArray request(reportSize, '\0');
-    request[0] = requestReportId;
-    request[1] = static_cast<char>(command.id & 0xff);
-    int position = 2;
-    const int fields = qMin(command.outTypes.size(), requestEdits.size());
-    for (int i = 0; i < fields; ++i) {
-        position += FieldCodec::encodeText(request, position, command.outTypes.at(i),
-                                           command.outViews.value(i), requestEdits.at(i)->text());
-    }
+    QStringList texts;
+    for (const QLineEdit *editor : qAsConst(requestEdits))
+        texts << editor->text();
+    const QByteArray request = RequestFrame::make(command, texts);
 
     if (!usb->queueRequest(reinterpret_cast<const unsigned char *>(request.constData()))) {
         setAnswerTexts(tr("занят, повторить позже..."));
@@ -39,7 +34,7 @@ void MainWindow::on_pbSend_clicked()
     appendRequestRecord(request);
     setAnswerTexts(tr("ждём..."));
     setExchangeControlsEnabled(false);
-    expectedAnswerId = static_cast<unsigned char>(request.at(1));
+    expectedAnswerId = static_cast<unsigned char>(request.at(ReportLayout::idByte));
     exchangeTimer->start(answerTimeoutMs);
 }
 

@@ -1,15 +1,13 @@
 #include "mainwindow.h"
 
 #include "configlocation.h"
+#include "configuration.h"
 #include "flowlayout.h"
 #include "mainwindowform.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QGroupBox>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QJsonParseError>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
@@ -19,32 +17,28 @@ void MainWindow::loadConfig()
     form->frame->setLayout(new FlowLayout(-1, -1, -1));
     form->scrollAreaWidgetContents->setLayout(new QVBoxLayout);
 
-    QFile file(configPathBesideExecutable());
-    if (!file.open(QIODevice::ReadOnly)) {
+    const Configuration configuration = Configuration::load(
+        options.configPath.isEmpty() ? configPathBesideExecutable() : options.configPath);
+    if (!configuration.opened) {
         addMessageLabel(tr("Couldn't open config file."));
         return;
     }
-    const QByteArray text = file.readAll();
-    file.close();
-    // An invalid document, or one whose top level is not an object, reads as an empty object.
-    const QJsonObject root = QJsonDocument::fromJson(text).object();
+    // A document that does not parse gives the empty state below, and says why and where.
+    if (const ConfigurationProblem *error = configuration.syntaxError()) {
+        addMessageLabel(tr("Ошибка в файле конфигурации: %1 (строка %2, столбец %3).")
+                            .arg(syntaxErrorText(error->jsonError))
+                            .arg(error->line)
+                            .arg(error->column));
+    }
 
-    const QJsonObject settings = root.value(QStringLiteral("settings")).toObject();
-    // The plot buffers cannot hold a negative number of points.
-    maxPlotXPoints = qMax(0, settings.value(QStringLiteral("maxPlotXPoints")).toInt(0));
-    maxConsoleLines = settings.value(QStringLiteral("maxConsoleLines")).toInt(0);
-
-    const QJsonArray entries = root.value(QStringLiteral("commands")).toArray();
-    for (const QJsonValue &entry : entries) {
-        CommandDescription description(entry.toObject());
-        if (description.id == 0) {
-            telemetry = description;
-        } else {
-            commands.append(new CommandDescription(description));
-            // The first item makes the combo box announce index 0 while the request and
-            // answer groups have no layout yet; the form is built at the end of loading.
-            form->cbCommand->addItem(description.name);
-        }
+    maxPlotXPoints = configuration.maxPlotXPoints;
+    maxConsoleLines = configuration.maxConsoleLines;
+    telemetry = configuration.telemetry;
+    for (const CommandDescription &description : configuration.commands) {
+        commands.append(new CommandDescription(description));
+        // The first item makes the combo box announce index 0 while the request and
+        // answer groups have no layout yet; the form is built at the end of loading.
+        form->cbCommand->addItem(description.name);
     }
 
     setHeaderLabels();
@@ -60,6 +54,42 @@ void MainWindow::loadConfig()
     on_cbCommand_currentIndexChanged(0);
 
     form->pte->document()->setMaximumBlockCount(maxConsoleLines);
+}
+
+QString MainWindow::syntaxErrorText(int error)
+{
+    switch (error) {
+    case QJsonParseError::UnterminatedObject:
+        return tr("объект не закрыт");
+    case QJsonParseError::MissingNameSeparator:
+        return tr("после имени нет двоеточия");
+    case QJsonParseError::UnterminatedArray:
+        return tr("массив не закрыт");
+    case QJsonParseError::MissingValueSeparator:
+        return tr("между значениями нет запятой");
+    case QJsonParseError::IllegalValue:
+        return tr("недопустимое значение");
+    case QJsonParseError::TerminationByNumber:
+        return tr("текст обрывается на числе");
+    case QJsonParseError::IllegalNumber:
+        return tr("недопустимое число");
+    case QJsonParseError::IllegalEscapeSequence:
+        return tr("недопустимая escape-последовательность");
+    case QJsonParseError::IllegalUTF8String:
+        return tr("недопустимый текст UTF-8");
+    case QJsonParseError::UnterminatedString:
+        return tr("строка не закрыта");
+    case QJsonParseError::MissingObject:
+        return tr("ожидался объект");
+    case QJsonParseError::DeepNesting:
+        return tr("слишком глубокая вложенность");
+    case QJsonParseError::DocumentTooLarge:
+        return tr("документ слишком велик");
+    case QJsonParseError::GarbageAtEnd:
+        return tr("лишний текст после конца документа");
+    default:
+        return tr("неверный JSON");
+    }
 }
 
 void MainWindow::addMessageLabel(const QString &text)

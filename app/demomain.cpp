@@ -11,14 +11,18 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(TOLVEX_VERSION_TEXT));
+    const WindowOptions options = WindowOptions::fromCommandLine(QApplication::arguments());
     SimPlatform platform;
     HidPlatform::install(&platform);
     int exitCode = 0;
     {
         // The device is plugged in before the window lists devices; it talks as the same
         // configuration file describes.
-        DemoControlWindow control(platform, SimConfig::read(SimConfig::besideExecutable()));
-        MainWindow window;
+        DemoControlWindow control(platform, SimConfig::read(options.configPath.isEmpty()
+                                                                ? SimConfig::besideExecutable()
+                                                                : options.configPath));
+        MainWindow window(options);
         window.show();
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
         QApplication::setPalette(darkPalette());

@@ -115,7 +115,15 @@ void MainWindow::refreshDevices()
                 break;
             }
         }
-        if (chosen >= 0) {
+        // The device named on the command line is taken whenever it is listed, unless the
+        // operator has chosen another one since.
+        const int preferred = indexOfDevice(devices, options.device);
+        if (preferred >= 0 && preferred != chosen && !(chosen >= 0 && deviceChosenByOperator)) {
+            form->cbCurrentDevice->setCurrentIndex(preferred);
+            currentDeviceName = devices[preferred].first;
+            currentDevicePath = devices[preferred].second;
+            openChosenDevice();
+        } else if (chosen >= 0) {
             // Still there: an open link is left as it is; one that did not open, or was lost,
             // is tried again.
             form->cbCurrentDevice->setCurrentIndex(chosen);
@@ -140,6 +148,7 @@ void MainWindow::changeCurrentDevice(int index)
         return;
     currentDeviceName = devices[index].first;
     currentDevicePath = devices[index].second;
+    deviceChosenByOperator = true;
     openChosenDevice();
     showDeviceStatus();
     parser->resetPlotData();

@@ -12,6 +12,8 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(TOLVEX_VERSION_TEXT));
+    const WindowOptions options = WindowOptions::fromCommandLine(QApplication::arguments());
     // The real devices; installed before the window lists them.
 #ifdef Q_OS_LINUX
     static HidrawPlatform platform;
@@ -21,7 +23,7 @@ int main(int argc, char *argv[])
     HidPlatform::install(&platform);
     int exitCode = 0;
     {
-        MainWindow window;
+        MainWindow window(options);
         window.show();
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
         QApplication::setPalette(darkPalette());

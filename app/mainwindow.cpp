@@ -8,8 +8,10 @@
 #include <QComboBox>
 #include <QTimer>
 
-MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), form(new MainWindowForm),
+MainWindow::MainWindow(QWidget *parent) : MainWindow(WindowOptions(), parent) {}
+
+MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
+    : QMainWindow(parent), options(options), form(new MainWindowForm),
       colourCycle{Qt::red,       Qt::blue,    Qt::darkRed,     Qt::darkGreen,
                   Qt::darkBlue,  Qt::magenta, Qt::darkCyan,    Qt::darkMagenta}
 {

@@ -4,6 +4,7 @@
 #include "commanddescription.h"
 #include "devicelist.h"
 #include "plotfeed.h"
+#include "windowoptions.h"
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -30,6 +31,7 @@ class MainWindow : public QMainWindow
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
+    explicit MainWindow(const WindowOptions &options, QWidget *parent = nullptr);
     ~MainWindow() override;
 
 protected:
@@ -54,6 +56,7 @@ private:
     // configloading.cpp
     void loadConfig();
     void addMessageLabel(const QString &text);
+    static QString syntaxErrorText(int error);
     // deviceselection.cpp
     void watchDevices();
     void refreshDevices();
@@ -73,6 +76,7 @@ private:
     void setAnswerTexts(const QString &text);
     void setExchangeControlsEnabled(bool enabled);
 
+    WindowOptions options;
     MainWindowForm *form;
     int maxPlotXPoints = 1000;
     int maxConsoleLines = 1000;
@@ -94,6 +98,7 @@ private:
     bool showAllData = false;
     QString currentDeviceName;
     QString currentDevicePath;
+    bool deviceChosenByOperator = false;
     QTimer *reopenTimer = nullptr; // tries a chosen device that did not open, once a second
     QElapsedTimer lastOpenAttempt;
     QVector<QColor> colourCycle;

@@ -1,6 +1,8 @@
 #ifndef DEVICELIST_H
 #define DEVICELIST_H
 
+#include "reportlayout.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -15,6 +17,6 @@ constexpr unsigned short deviceProductId = 0x5750;
 extern const char deviceIdFilter[];
 
 // Every report, in both directions, is this long: report ID, id byte, 62 bytes of payload.
-constexpr int reportSize = 64;
+constexpr int reportSize = ReportLayout::size;
 
 #endif // DEVICELIST_H

@@ -16,6 +16,21 @@ std::uint32_t stringHash(const QString &text)
 
 } // namespace
 
+int indexOfDevice(const DeviceList &devices, const QString &tagOrPath)
+{
+    if (tagOrPath.isEmpty())
+        return -1;
+    for (int i = 0; i < devices.size(); ++i) {
+        if (devices.at(i).second == tagOrPath)
+            return i;
+    }
+    for (int i = 0; i < devices.size(); ++i) {
+        if (deviceTag(devices.at(i).first, devices.at(i).second).compare(tagOrPath, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
 QString deviceTag(const QString &product, const QString &path)
 {
     const std::uint32_t h1 = stringHash(product);

@@ -185,7 +185,8 @@ void usbHID::run()
             {
                 RequestChannel &channel = *requests;
                 std::lock_guard<std::mutex> request(channel.requestLock);
-                if (data[1] != 0 && data[1] == channel.requestId && channel.requestPending) {
+                const unsigned char id = data[ReportLayout::idByte];
+                if (id != 0 && id == channel.requestId && channel.requestPending) {
                     // The answer has come: no more retries.
                     channel.requestPending = false;
                     channel.retryCount = 0;
@@ -249,7 +250,7 @@ void usbHID::writeRequests(std::shared_ptr<RequestChannel> channel, int generati
         if (channel->writerGeneration != generation)
             return;
         std::shared_ptr<HidConnection> target = channel->target;
-        channel->requestReport[0] = 2;
+        channel->requestReport[ReportLayout::reportIdByte] = ReportLayout::requestReportId;
         const std::array<unsigned char, reportSize> report = channel->requestReport;
         const quint64 number = channel->requestNumber;
         channel->writing = true;

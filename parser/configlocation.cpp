@@ -14,3 +14,9 @@ QString configPathBesideExecutable()
 #endif
     return executable.path() + QDir::separator() + baseName + QStringLiteral(".json");
 }
+
+QString windowConfigPathBesideExecutable()
+{
+    const QFileInfo executable(QCoreApplication::applicationFilePath());
+    return executable.path() + QDir::separator() + QStringLiteral("Tolvex_Client.json");
+}

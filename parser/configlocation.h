@@ -8,4 +8,8 @@
 // file name is kept, so that a.b reads a.b.json there too.
 QString configPathBesideExecutable();
 
+// The window's configuration, Tolvex_Client.json, in the folder of the running executable:
+// what the program's other tools read when they are installed beside it.
+QString windowConfigPathBesideExecutable();
+
 #endif // CONFIGLOCATION_H

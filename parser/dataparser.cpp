@@ -1,12 +1,13 @@
 #include "dataparser.h"
 
 #include "fieldcodec.h"
+#include "reportlayout.h"
 #include "scriptrunner.h"
 
 namespace {
 
-constexpr int reportSize = 64;
-constexpr int payloadStart = 2;
+using ReportLayout::payloadStart;
+constexpr int reportSize = ReportLayout::size;
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "fieldcodec.h"
 
+#include "reportlayout.h"
+
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -10,9 +12,8 @@ namespace FieldCodec {
 
 namespace {
 
-// First byte of the payload and the number of payload bytes of a report.
-constexpr int payloadStart = 2;
-constexpr int payloadSize = 62;
+using ReportLayout::payloadSize;
+using ReportLayout::payloadStart;
 
 bool liesWithin(const QByteArray &report, int pos, int width)
 {

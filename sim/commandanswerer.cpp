@@ -1,12 +1,13 @@
 #include "commandanswerer.h"
 
 #include "fieldcodec.h"
+#include "reportlayout.h"
 
 #include <algorithm>
 
 namespace {
 
-constexpr int payloadStart = 2;
+using ReportLayout::payloadStart;
 
 // Where each "out" parameter lies in a request, by name.
 int requestPosition(const CommandDescription &command, const QString &name, ParamType *type)
@@ -59,7 +60,7 @@ QByteArray CommandAnswerer::makeAnswer(const CommandDescription &command, const 
 {
     QByteArray answer(reportSize, '\0');
     answer[0] = 1;
-    answer[1] = char(command.id & 0xff);
+    answer[ReportLayout::idByte] = char(ReportLayout::idByteOf(command.id));
     int pos = payloadStart;
     for (int k = 0; k < command.inTypes.size() && pos < reportSize; ++k) {
         const ParamType type = command.inTypes.at(k);

@@ -1,30 +1,14 @@
 #include "simconfig.h"
 
 #include "configlocation.h"
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "configuration.h"
 
 SimConfig SimConfig::read(const QString &path)
 {
+    const Configuration configuration = Configuration::load(path);
     SimConfig config;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return config;
-    const QJsonArray entries =
-        QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("commands")).toArray();
-    for (const QJsonValue &entry : entries) {
-        CommandDescription description(entry.toObject());
-        if (description.id == 0)
-            config.telemetry = description;
-        else
-            config.commands.append(description);
-    }
+    config.telemetry = configuration.telemetry;
+    config.commands = configuration.commands;
     return config;
 }
 

@@ -1,6 +1,7 @@
 #include "telemetrygenerator.h"
 
 #include "fieldcodec.h"
+#include "reportlayout.h"
 
 #include <chrono>
 #include <cmath>
@@ -78,9 +79,9 @@ double TelemetryGenerator::sampleValue(int index, ParamType type, quint64 sample
 QByteArray TelemetryGenerator::makeReport(const CommandDescription &telemetry, quint64 sample, double seconds)
 {
     QByteArray report(reportSize, '\0');
-    report[0] = 1;
-    report[1] = 0;
-    int pos = 2;
+    report[ReportLayout::reportIdByte] = 1;
+    report[ReportLayout::idByte] = 0;
+    int pos = ReportLayout::payloadStart;
     for (int k = 0; k < telemetry.inTypes.size(); ++k) {
         const ParamType type = telemetry.inTypes.at(k);
         if (type == TypeString) {

@@ -100,18 +100,26 @@ private slots:
     void unreadableDocumentGivesEmptyState_data()
     {
         QTest::addColumn<QByteArray>("json");
-        QTest::newRow("not JSON") << QByteArray("{ \"settings\": ");
-        QTest::newRow("top-level array") << QByteArray("[{\"id\": 0}]");
-        QTest::newRow("empty file") << QByteArray();
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not JSON") << QByteArray("{ \"settings\": ")
+            << QStringLiteral("Ошибка в файле конфигурации: объект не закрыт (строка 1, столбец 14).");
+        // Columns count characters, not bytes.
+        QTest::newRow("comma missing on line 3")
+            << QByteArray("{\n  \"commands\": [\n    {\"name\": \"Запуск\" \"id\": 1}\n  ]\n}")
+            << QStringLiteral("Ошибка в файле конфигурации: объект не закрыт (строка 3, столбец 24).");
+        QTest::newRow("top-level array") << QByteArray("[{\"id\": 0}]") << QString();
+        QTest::newRow("empty file") << QByteArray()
+            << QStringLiteral("Ошибка в файле конфигурации: недопустимое значение (строка 1, столбец 1).");
     }
     void unreadableDocumentGivesEmptyState()
     {
         QFETCH(QByteArray, json);
+        QFETCH(QString, message);
         writeConfig(json);
         MainWindow window;
         MainWindowProbe probe(window);
 
-        QCOMPARE(messageText(window), QString());
+        QCOMPARE(messageText(window), message);
         QCOMPARE(probe.maxPlotXPoints(), 0);
         QCOMPARE(probe.maxConsoleLines(), 0);
         QCOMPARE(headerTexts(window.findChild<QTreeWidget *>(QStringLiteral("treeWidget"))),

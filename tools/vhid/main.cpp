@@ -11,13 +11,13 @@
 // unmute, send <hex> (raw input report bytes, sent as they are), sent, quit. SIGUSR1 toggles the plug as well;
 // SIGINT, SIGTERM and SIGHUP unplug and quit.
 
+#include "configlocation.h"
 #include "devicelist.h"
 #include "reportmaker.h"
 #include "uhiddevice.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <chrono>
@@ -301,10 +301,9 @@ int main(int argc, char *argv[])
     options.setApplicationDescription(
         QStringLiteral("A virtual Tolvex device on /dev/uhid: telemetry, command answers, hot-plug."));
     options.addHelpOption();
-    const QFileInfo self(QCoreApplication::applicationFilePath());
     const QCommandLineOption configOption(
         QStringLiteral("config"), QStringLiteral("Configuration file (the program's JSON)."),
-        QStringLiteral("file"), self.path() + QLatin1Char('/') + self.completeBaseName() + QStringLiteral(".json"));
+        QStringLiteral("file"), configPathBesideExecutable());
     const QCommandLineOption productOption(QStringLiteral("product"), QStringLiteral("Product string."),
                                            QStringLiteral("text"), QStringLiteral("Tolvex virtual device"));
     const QCommandLineOption serialOption(

@@ -1,24 +1,22 @@
 #include "reportmaker.h"
 
 #include "fieldcodec.h"
+#include "reportlayout.h"
 
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "configuration.h"
 
 #include <cmath>
 
 namespace {
 
-constexpr int reportLength = 64;
-constexpr int payloadStart = 2;
+constexpr int reportLength = ReportLayout::size;
+using ReportLayout::payloadStart;
 
 QByteArray emptyReport(char idByte)
 {
     QByteArray report(reportLength, '\0');
-    report[0] = ReportMaker::inputReportId;
-    report[1] = idByte;
+    report[ReportLayout::reportIdByte] = ReportMaker::inputReportId;
+    report[ReportLayout::idByte] = idByte;
     return report;
 }
 
@@ -88,21 +86,17 @@ ReportMaker::ReportMaker(const QVector<CommandDescription> &descriptions, Patter
 bool ReportMaker::loadDescriptions(const QString &path, QVector<CommandDescription> &descriptions,
                                    QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
-        return false;
+    const Configuration configuration = Configuration::load(path);
+    for (const ConfigurationProblem &problem : configuration.problems) {
+        // Keys that took their defaults are the program's business; a file it cannot read is not.
+        if (problem.kind == ConfigurationProblem::Kind::FileMissing
+            || problem.kind == ConfigurationProblem::Kind::JsonSyntax
+            || problem.kind == ConfigurationProblem::Kind::NotAnObject) {
+            *error = path + QStringLiteral(": ") + problem.text();
+            return false;
+        }
     }
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (!document.isObject()) {
-        *error = QStringLiteral("%1 is not a JSON object: %2").arg(path, parseError.errorString());
-        return false;
-    }
-    descriptions.clear();
-    const QJsonArray entries = document.object().value(QStringLiteral("commands")).toArray();
-    for (const QJsonValue &entry : entries)
-        descriptions.append(CommandDescription(entry.toObject()));
+    descriptions = configuration.descriptions().toVector();
     return true;
 }
 

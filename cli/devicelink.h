@@ -1,0 +1,68 @@
+#ifndef DEVICELINK_H
+#define DEVICELINK_H
+
+#include "devicelist.h"
+#include "subcommand.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class Configuration;
+class HidPlatform;
+class QTimer;
+class Simulation;
+class usbHID;
+
+// tolvexctl's link to one device: the platform (the system's HID devices, or with --simulate
+// the demo's simulated one), the choice of device by --device, and the exchange thread that
+// the window uses too. Every input report comes out of report(), in order, on the main thread.
+class DeviceLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DeviceLink(const CommonOptions &common, QObject *parent = nullptr);
+    ~DeviceLink() override;
+
+    // Installs the platform; the simulated device talks as the configuration describes.
+    // Returns an exit status (not ok: already said why).
+    int installPlatform(const Configuration &configuration);
+    // The matching devices now; with --device only the one it names.
+    DeviceList devices() const;
+    // Chooses the device, opens it and starts the exchange. Returns an exit status (not ok:
+    // already said why: no device, not the one asked for, or it does not open).
+    int open();
+    QString product() const { return chosenProduct; }
+    QString path() const { return chosenPath; }
+    QString deviceText() const; // "product [tag]"
+
+    // Hands a 64-byte request to the exchange thread; false while an earlier one is pending.
+    bool queueRequest(const QByteArray &request);
+    // Ends the exchange, delivering every report already read through report() first. With
+    // drainSimulated, the simulated devices first stop sending and what they sent is read.
+    void stop(bool drainSimulated = false);
+
+    Simulation *simulation() const { return sim; }
+
+signals:
+    void report(const QByteArray &report);
+    // The device left the system while open.
+    void gone();
+
+private:
+    void checkStillThere();
+
+    CommonOptions common;
+    Simulation *sim = nullptr;
+    std::unique_ptr<HidPlatform> systemPlatform;
+    usbHID *usb = nullptr;
+    QTimer *presence = nullptr;
+    QString chosenProduct;
+    QString chosenPath;
+    bool goneSaid = false;
+};
+
+#endif // DEVICELINK_H

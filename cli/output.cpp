@@ -1,0 +1,55 @@
+#include "output.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include <cstdio>
+
+namespace {
+
+QByteArray pending;
+bool flushScheduled = false;
+bool writeFailed = false;
+
+// Large enough that a fast stream is written in few pieces, small enough to stay in cache.
+constexpr int eagerFlushBytes = 64 * 1024;
+
+} // namespace
+
+void Output::line(const QByteArray &text)
+{
+    pending += text;
+    pending += '\n';
+    if (pending.size() >= eagerFlushBytes) {
+        flush();
+    } else if (!flushScheduled && QCoreApplication::instance()) {
+        // Runs after the events already queued, so a burst of reports is written at once.
+        flushScheduled = true;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [] { Output::flush(); }, Qt::QueuedConnection);
+    }
+}
+
+bool Output::flush()
+{
+    flushScheduled = false;
+    if (!pending.isEmpty()) {
+        if (std::fwrite(pending.constData(), 1, size_t(pending.size()), stdout) != size_t(pending.size()))
+            writeFailed = true;
+        pending.clear();
+    }
+    if (std::fflush(stdout) != 0)
+        writeFailed = true;
+    return !writeFailed;
+}
+
+bool Output::failed()
+{
+    return writeFailed;
+}
+
+void complain(const QString &text)
+{
+    Output::flush();
+    std::fprintf(stderr, "tolvexctl: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}

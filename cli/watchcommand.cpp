@@ -1,0 +1,163 @@
+// tolvexctl watch: decoded telemetry, one line per report, until a count, a duration, a stop
+// request (Ctrl+C, SIGTERM) or the device's departure ends it.
+#include "configuration.h"
+#include "devicelink.h"
+#include "exitstatus.h"
+#include "lineformat.h"
+#include "output.h"
+#include "reportdecoder.h"
+#include "reportlayout.h"
+#include "simulation.h"
+#include "stopsignals.h"
+#include "subcommand.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+namespace {
+
+const QCommandLineOption formatOption(QStringLiteral("format"),
+                                      QStringLiteral("Output format: csv (the default; a header line with names and "
+                                                     "units first) or jsonl (one JSON object per line)."),
+                                      QStringLiteral("csv|jsonl"), QStringLiteral("csv"));
+const QCommandLineOption countOption(QStringLiteral("count"),
+                                     QStringLiteral("Stop after N reports."), QStringLiteral("N"));
+const QCommandLineOption durationOption(QStringLiteral("duration"),
+                                        QStringLiteral("Stop after SECONDS (fractions allowed)."),
+                                        QStringLiteral("SECONDS"));
+
+class WatchCommand : public Subcommand
+{
+public:
+    QString name() const override { return QStringLiteral("watch"); }
+    QString summary() const override
+    {
+        return QStringLiteral("Decoded telemetry, one line per report: the time it arrived (UTC, ISO 8601 "
+                              "with milliseconds) and every value as the window shows it.");
+    }
+    QList<QCommandLineOption> options() const override { return {formatOption, countOption, durationOption}; }
+
+    int run(const QCommandLineParser &parser, const QStringList &arguments, const CommonOptions &common) override
+    {
+        if (!arguments.isEmpty())
+            return usageError(QStringLiteral("unexpected argument '%1'").arg(arguments.first()));
+        const QString format = parser.value(formatOption);
+        if (format != QLatin1String("csv") && format != QLatin1String("jsonl"))
+            return usageError(QStringLiteral("--format is csv or jsonl, not '%1'").arg(format));
+        const bool csv = format == QLatin1String("csv");
+        bool ok = true;
+        const qint64 count = parser.isSet(countOption) ? parser.value(countOption).toLongLong(&ok) : -1;
+        if (!ok || (parser.isSet(countOption) && count < 1))
+            return usageError(QStringLiteral("--count wants a whole number of reports, at least 1"));
+        const double duration = parser.isSet(durationOption) ? parser.value(durationOption).toDouble(&ok) : -1;
+        if (!ok || (parser.isSet(durationOption) && !(duration >= 0 && duration < 1e9)))
+            return usageError(QStringLiteral("--duration wants a number of seconds"));
+
+        Configuration configuration;
+        if (!readConfiguration(common, &configuration))
+            return ExitStatus::badConfig;
+        if (configuration.telemetry.id != 0) {
+            complain(QStringLiteral("configuration %1 describes no telemetry (no entry with id 0)")
+                         .arg(common.configPath));
+            return ExitStatus::badConfig;
+        }
+        const CommandDescription &telemetry = configuration.telemetry;
+
+        DeviceLink link(common);
+        int status = link.installPlatform(configuration);
+        if (status == ExitStatus::ok)
+            status = link.open();
+        if (status != ExitStatus::ok)
+            return status;
+
+        const QStringList keys = LineFormat::uniqueNames(telemetry.inNames);
+        QVector<QByteArray> jsonKeys;
+        if (csv) {
+            QByteArray header = "time";
+            for (int i = 0; i < telemetry.inNames.size(); ++i) {
+                const QString units = telemetry.inUnits.value(i);
+                header += ',';
+                header += LineFormat::csvField(units.isEmpty() ? telemetry.inNames.at(i)
+                                                               : telemetry.inNames.at(i) + QStringLiteral(" (")
+                                                                     + units + QLatin1Char(')'));
+            }
+            Output::line(header);
+        } else {
+            for (const QString &key : keys)
+                jsonKeys << LineFormat::jsonString(key) + ':';
+        }
+
+        ReportDecoder decoder(configuration.descriptions());
+        QEventLoop loop;
+        qint64 printed = 0;
+        bool ending = false;
+        bool countReached = false;
+        auto finish = [&](int exitStatus) {
+            if (ending)
+                return;
+            ending = true;
+            status = exitStatus;
+            loop.quit();
+        };
+
+        QStringList texts;
+        QObject::connect(&link, &DeviceLink::report, &loop, [&](const QByteArray &report) {
+            if (countReached || report.size() <= ReportLayout::idByte || report.at(ReportLayout::idByte) != 0)
+                return;
+            if (!decoder.decode(report, &texts))
+                return;
+            QByteArray line = LineFormat::timestamp();
+            if (csv) {
+                for (const QString &text : qAsConst(texts)) {
+                    line += ',';
+                    line += LineFormat::csvField(text);
+                }
+            } else {
+                QByteArray json = "{\"time\":\"" + line + "\",\"values\":{";
+                for (int i = 0; i < texts.size(); ++i) {
+                    if (i > 0)
+                        json += ',';
+                    json += jsonKeys.value(i);
+                    json += LineFormat::jsonString(texts.at(i));
+                }
+                json += "}}";
+                line = json;
+            }
+            Output::line(line);
+            if (Output::failed())
+                finish(ExitStatus::failure);
+            if (++printed == count) {
+                countReached = true;
+                finish(ExitStatus::ok);
+            }
+        });
+        QObject::connect(&link, &DeviceLink::gone, &loop, [&] {
+            complain(QStringLiteral("device %1 (%2) is gone").arg(link.deviceText(), link.path()));
+            finish(ExitStatus::deviceGone);
+        });
+        StopSignals stopSignals;
+        QObject::connect(&stopSignals, &StopSignals::stopRequested, &loop, [&] { finish(ExitStatus::ok); });
+        if (duration >= 0)
+            QTimer::singleShot(qRound64(duration * 1000), Qt::PreciseTimer, &loop, [&] { finish(ExitStatus::ok); });
+
+        loop.exec();
+        // What was read before the end is printed too; the simulated device's telemetry, sent
+        // before the end, is all read first, so that a count of it shows nothing was lost.
+        link.stop(status == ExitStatus::ok && !countReached);
+        if (!Output::flush() && status == ExitStatus::ok)
+            status = ExitStatus::failure;
+        if (link.simulation() && link.simulation()->wantsStats()) {
+            complain(QStringLiteral("simulated telemetry: %1 reports sent, %2 printed")
+                         .arg(link.simulation()->reportsSent())
+                         .arg(printed));
+        }
+        return status;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Subcommand> makeWatchCommand()
+{
+    return std::make_unique<WatchCommand>();
+}

@@ -1,0 +1,38 @@
+#include "requestframe.h"
+
+#include "fieldcodec.h"
+#include "reportlayout.h"
+
+namespace RequestFrame {
+
+QByteArray make(const CommandDescription &command, const QStringList &texts)
+{
+    QByteArray request(ReportLayout::size, '\0');
+    request[ReportLayout::reportIdByte] = ReportLayout::requestReportId;
+    request[ReportLayout::idByte] = static_cast<char>(ReportLayout::idByteOf(command.id));
+    int position = ReportLayout::payloadStart;
+    const int fields = qMin(command.outTypes.size(), texts.size());
+    for (int i = 0; i < fields; ++i) {
+        position += FieldCodec::encodeText(request, position, command.outTypes.at(i),
+                                           command.outViews.value(i), texts.at(i));
+    }
+    return request;
+}
+
+QStringList textsWithDefaults(const CommandDescription &command,
+                              const QList<QPair<QString, QString>> &given, QStringList *unknown)
+{
+    QStringList texts;
+    for (int i = 0; i < command.outTypes.size(); ++i)
+        texts << command.outDefaults.value(i);
+    for (const auto &field : given) {
+        const int index = command.outNames.indexOf(field.first);
+        if (index >= 0 && index < texts.size())
+            texts[index] = field.second;
+        else if (unknown)
+            *unknown << field.first;
+    }
+    return texts;
+}
+
+} // namespace RequestFrame

@@ -1,0 +1,26 @@
+#ifndef REQUESTFRAME_H
+#define REQUESTFRAME_H
+
+#include "commanddescription.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+// Turns a command and the texts of its request fields into the 64-byte request report.
+namespace RequestFrame {
+
+// Report ID 2, the low 8 bits of the command's id, then each "out" field encoded from its
+// text in its view's base (the field codec's rules: text that does not convert sends 0).
+// Field i takes texts[i]; fields without a text stay zero, as do the bytes no field covers.
+QByteArray make(const CommandDescription &command, const QStringList &texts);
+
+// The texts a request is made of when only some fields are named: each field's default,
+// replaced by the value given for its name. Names that are no field of the command are
+// returned in unknown (in the order given), and no text is made for them.
+QStringList textsWithDefaults(const CommandDescription &command,
+                              const QList<QPair<QString, QString>> &given,
+                              QStringList *unknown = nullptr);
+
+} // namespace RequestFrame
+
+#endif // REQUESTFRAME_H

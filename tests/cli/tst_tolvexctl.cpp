@@ -1,0 +1,252 @@
+// tolvexctl run as a shell would run it, on the simulated device: what each subcommand prints
+// and the exit status a script tests.
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
+
+namespace {
+
+// Telemetry: a counter doubled by its script, the same count in hex, a value whose name needs
+// quoting in CSV. One command whose answer echoes its request fields and adds a third value.
+const char configText[] = R"({
+  "settings": { "maxPlotXPoints": 10, "maxConsoleLines": 10 },
+  "commands": [
+    { "name": "Telemetry", "id": 0, "in": [
+        { "name": "counter", "type": "uint32", "script": "x * 2" },
+        { "name": "count", "type": "uint64", "view": "hex", "units": "n" },
+        { "name": "level, raw", "type": "uint16", "units": "mV" } ] },
+    { "name": "Set threshold", "id": 2,
+      "out": [ { "name": "channel", "type": "uint8", "default": "1" },
+               { "name": "threshold", "type": "uint16", "view": "hex", "default": "1F" } ],
+      "in": [ { "name": "channel", "type": "uint8" },
+              { "name": "threshold", "type": "uint16", "view": "hex" },
+              { "name": "extra", "type": "int16" } ] }
+  ]
+})";
+
+struct Run
+{
+    int status = -1;
+    QStringList lines; // standard output
+    QString errors;    // standard error
+};
+
+const QRegularExpression timestamp(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$)"));
+
+} // namespace
+
+class TestTolvexctl : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+    QString config;
+
+    Run run(const QStringList &arguments, bool withConfig = true)
+    {
+        QProcess process;
+        process.start(QStringLiteral(TOLVEXCTL),
+                      withConfig ? QStringList{QStringLiteral("--config"), config} + arguments : arguments);
+        Run result;
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+            return result;
+        }
+        result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        result.errors = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
+
+    QString writeFile(const QString &name, const QByteArray &text)
+    {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly))
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+        file.write(text);
+        return file.fileName();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        config = writeFile(QStringLiteral("test.json"), configText);
+    }
+
+    void listNamesDevicesAndChoosesByTagOrPath()
+    {
+        const Run all = run({QStringLiteral("list"), QStringLiteral("--sim"), QStringLiteral("devices=2")});
+        QCOMPARE(all.status, 0);
+        QCOMPARE(all.lines.size(), 2);
+        const QStringList second = all.lines.at(1).split(QLatin1Char('\t'));
+        QCOMPARE(second.size(), 3);
+        QCOMPARE(second.at(0), QStringLiteral("Tolvex demo"));
+        QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]+$")).match(second.at(1)).hasMatch());
+        QCOMPARE(second.at(2), QStringLiteral("/sim/hidraw1"));
+
+        for (const QString &choice : {second.at(1).toUpper(), second.at(2)}) {
+            const Run one = run({QStringLiteral("list"), QStringLiteral("--sim"), QStringLiteral("devices=2"),
+                                 QStringLiteral("--device"), choice});
+            QCOMPARE(one.status, 0);
+            QCOMPARE(one.lines, QStringList{all.lines.at(1)});
+        }
+        const Run none = run({QStringLiteral("list"), QStringLiteral("--sim"), QStringLiteral("devices=0")});
+        QCOMPARE(none.status, 3);
+        QVERIFY(none.lines.isEmpty());
+        QVERIFY(none.errors.contains(QStringLiteral("no device")));
+    }
+
+    void watchPrintsEveryReportAsTheWindowShowsIt()
+    {
+        const Run csv = run({QStringLiteral("watch"), QStringLiteral("--simulate"), QStringLiteral("--count"),
+                             QStringLiteral("50"), QStringLiteral("--sim"), QStringLiteral("rate=1000")});
+        QCOMPARE(csv.status, 0);
+        QCOMPARE(csv.lines.size(), 51);
+        QCOMPARE(csv.lines.first(), QStringLiteral("time,counter,count (n),\"level, raw (mV)\""));
+        for (int n = 0; n < 50; ++n) {
+            const QStringList fields = csv.lines.at(n + 1).split(QLatin1Char(','));
+            QCOMPARE(fields.size(), 4);
+            QVERIFY2(timestamp.match(fields.at(0)).hasMatch(), qPrintable(fields.at(0)));
+            // Report n: the counter after its script, and the raw count in hex; none skipped.
+            QCOMPARE(fields.at(1), QString::number(2 * n));
+            QCOMPARE(fields.at(2), QString::number(n, 16));
+        }
+        QCOMPARE(csv.lines.at(1).section(QLatin1Char(','), 3), QStringLiteral("1000"));
+
+        const Run jsonl = run({QStringLiteral("watch"), QStringLiteral("--simulate"), QStringLiteral("--count"),
+                               QStringLiteral("2"), QStringLiteral("--format"), QStringLiteral("jsonl")});
+        QCOMPARE(jsonl.status, 0);
+        QCOMPARE(jsonl.lines.size(), 2);
+        const QJsonObject second = QJsonDocument::fromJson(jsonl.lines.at(1).toUtf8()).object();
+        QVERIFY(timestamp.match(second.value(QStringLiteral("time")).toString()).hasMatch());
+        const QJsonObject values = second.value(QStringLiteral("values")).toObject();
+        QCOMPARE(values.value(QStringLiteral("counter")).toString(), QStringLiteral("2"));
+        QCOMPARE(values.value(QStringLiteral("count")).toString(), QStringLiteral("1"));
+        QVERIFY(values.contains(QStringLiteral("level, raw")));
+    }
+
+    void watchEndsByDurationOrSignalWithEveryLineWritten()
+    {
+        const Run timed = run({QStringLiteral("watch"), QStringLiteral("--sim"), QStringLiteral("rate=200"),
+                               QStringLiteral("--duration"), QStringLiteral("0.5")});
+        QCOMPARE(timed.status, 0);
+        QVERIFY2(timed.lines.size() > 20, qPrintable(QString::number(timed.lines.size())));
+
+#ifdef Q_OS_UNIX
+        QProcess process;
+        process.start(QStringLiteral(TOLVEXCTL), {QStringLiteral("--config"), config, QStringLiteral("watch"),
+                                                  QStringLiteral("--simulate")});
+        QVERIFY(process.waitForStarted());
+        QByteArray printed;
+        QTRY_VERIFY_WITH_TIMEOUT((printed += process.readAllStandardOutput()).count('\n') > 2, 20000);
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        // Everything printed ends with a whole line.
+        printed += process.readAllStandardOutput();
+        QVERIFY(printed.endsWith('\n'));
+#endif
+    }
+
+    void sendPrintsTheAnswer()
+    {
+        const Run text = run({QStringLiteral("send"), QStringLiteral("--simulate"), QStringLiteral("Set threshold"),
+                              QStringLiteral("threshold=ff")});
+        QCOMPARE(text.status, 0);
+        QCOMPARE(text.lines, (QStringList{"channel=1", "threshold=ff", "extra=44"}));
+
+        const Run json = run({QStringLiteral("send"), QStringLiteral("--simulate"), QStringLiteral("2"),
+                              QStringLiteral("channel=7"), QStringLiteral("--format"), QStringLiteral("jsonl")});
+        QCOMPARE(json.status, 0);
+        QCOMPARE(json.lines.size(), 1);
+        const QJsonObject answer = QJsonDocument::fromJson(json.lines.first().toUtf8()).object();
+        QCOMPARE(answer.value(QStringLiteral("command")).toString(), QStringLiteral("Set threshold"));
+        QCOMPARE(answer.value(QStringLiteral("values")).toObject().value(QStringLiteral("channel")).toString(),
+                 QStringLiteral("7"));
+        QCOMPARE(answer.value(QStringLiteral("values")).toObject().value(QStringLiteral("threshold")).toString(),
+                 QStringLiteral("1f"));
+    }
+
+    void failuresHaveTheirOwnExitStatus_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("unknown subcommand") << QStringList{"frobnicate"} << 2 << "unknown subcommand";
+        QTest::newRow("bad format") << QStringList{"watch", "--simulate", "--format", "xml"} << 2 << "--format";
+        QTest::newRow("bad count") << QStringList{"watch", "--simulate", "--count", "0"} << 2 << "--count";
+        QTest::newRow("field without value") << QStringList{"send", "--simulate", "2", "channel"} << 2 << "FIELD=VALUE";
+        QTest::newRow("no device") << QStringList{"send", "--sim", "devices=0", "2"} << 3 << "no device";
+        QTest::newRow("device not there") << QStringList{"watch", "--simulate", "--device", "/sim/hidraw9"} << 3
+                                          << "no device /sim/hidraw9";
+        QTest::newRow("no permission") << QStringList{"watch", "--sim", "open=fail"} << 4 << "70-tolvex-client.rules";
+        QTest::newRow("no answer") << QStringList{"send", "--sim", "answers=off", "2", "--timeout", "200"} << 5
+                                   << "no answer";
+        QTest::newRow("unknown command") << QStringList{"send", "--simulate", "Reboot"} << 6 << "no command \"Reboot\"";
+        QTest::newRow("unknown field") << QStringList{"send", "--simulate", "2", "gain=1"} << 6 << "no field \"gain\"";
+        QTest::newRow("device pulled out") << QStringList{"watch", "--sim", "unplug-after=300"} << 7 << "is gone";
+    }
+    void failuresHaveTheirOwnExitStatus()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, says);
+        const Run result = run(arguments);
+        QCOMPARE(result.status, status);
+        QVERIFY2(result.errors.contains(says), qPrintable(result.errors));
+    }
+
+    void checkConfigNamesEveryProblem()
+    {
+        const Run clean = run({QStringLiteral("check-config")});
+        QCOMPARE(clean.status, 0);
+        QVERIFY(clean.lines.first().contains(QStringLiteral("no problems")));
+
+        const QString broken = writeFile(QStringLiteral("broken.json"), "{\n  \"commands\": [\n    {\"id\": 1,,}\n  ]\n}");
+        const Run syntax = run({QStringLiteral("check-config"), broken}, false);
+        QCOMPARE(syntax.status, 8);
+        QCOMPARE(syntax.lines.size(), 1);
+        QVERIFY2(syntax.lines.first().startsWith(broken + QStringLiteral(":3:15: ")), qPrintable(syntax.lines.first()));
+
+        const QString defaults = writeFile(QStringLiteral("defaults.json"), R"({
+            "settings": { "maxPlotXPoints": "1000" },
+            "commands": [ { "name": "T", "id": 0, "in": [ { "type": "single" } ] } ] })");
+        const Run fallbacks = run({QStringLiteral("--config"), defaults, QStringLiteral("check-config")}, false);
+        QCOMPARE(fallbacks.status, 8);
+        const QString all = fallbacks.lines.join(QLatin1Char('\n'));
+        for (const char *where : {"settings.maxPlotXPoints: a string instead of a number, read as 0",
+                                  "settings.maxConsoleLines: missing", "commands[0].in[0].name: missing, named",
+                                  "commands[0].in[0].type: unknown type \"single\""})
+            QVERIFY2(all.contains(QLatin1String(where)), qPrintable(all));
+
+        const Run missing = run({QStringLiteral("check-config"), dir.filePath(QStringLiteral("none.json"))}, false);
+        QCOMPARE(missing.status, 8);
+        QVERIFY(missing.lines.first().contains(QStringLiteral("cannot open")));
+    }
+
+    void helpAndVersion()
+    {
+        const Run help = run({QStringLiteral("--help")}, false);
+        QCOMPARE(help.status, 0);
+        for (const char *subcommand : {"list", "watch", "send", "check-config"})
+            QVERIFY(help.lines.join(QLatin1Char('\n')).contains(QLatin1String(subcommand)));
+        const Run version = run({QStringLiteral("--version")}, false);
+        QCOMPARE(version.status, 0);
+        QCOMPARE(version.lines, QStringList{QStringLiteral("tolvexctl 1.7.0")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTolvexctl)
+#include "tst_tolvexctl.moc"
