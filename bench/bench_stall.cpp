@@ -118,6 +118,7 @@ int main(int argc, char **argv)
 
     generator->setRate(1000);
     runFor(1000);
+    const int droppedBefore = device->droppedReports();
 
     // One request whose write the device holds for 5 s; a device notice half-way.
     app.measuring = true;
@@ -125,7 +126,9 @@ int main(int argc, char **argv)
     send->click();
     runFor(2500);
     emit sim.devicesChanged();
-    runFor(3500);
+    runFor(2600);
+    const int droppedDuring = device->droppedReports() - droppedBefore; // the write held 5 s
+    runFor(900);
     generator->setRate(0);
     QElapsedTimer drain;
     drain.start();
@@ -147,9 +150,11 @@ int main(int argc, char **argv)
 
     print("stall.gui_max_block_ms", std::max(app.longestMs, closeMs), "ms");
     print("stall.lost_reports", double(lost), "reports");
-    std::fprintf(stderr, "bench_stall: longest event %.1f ms (%s); closing took %.1f ms; %llu reports sent\n",
+    std::fprintf(stderr, "bench_stall: longest event %.1f ms (%s); closing took %.1f ms; %llu reports sent; "
+                 "dropped for a full queue: %d before the request, %d while its write was held, %d in all\n",
                  app.longestMs, qPrintable(app.longestWhat), closeMs,
-                 static_cast<unsigned long long>(generator->reportsSent()));
+                 static_cast<unsigned long long>(generator->reportsSent()), droppedBefore, droppedDuring,
+                 device->droppedReports());
     double load[1] = {0};
     if (getloadavg(load, 1) == 1)
         print("stall.host_load_1min", load[0], "runnable");
