@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -23,12 +24,17 @@ namespace {
 // up, so descriptors are closed on a short-lived thread of their own.
 void closeLater(int a, int b = -1, int c = -1)
 {
-    std::thread([a, b, c] {
+    auto close = [a, b, c] {
         for (int fd : {a, b, c}) {
             if (fd >= 0)
                 ::close(fd);
         }
-    }).detach();
+    };
+    try {
+        std::thread(close).detach();
+    } catch (const std::system_error &) {
+        close(); // no thread to be had: close here, waiting if need be
+    }
 }
 
 class HidrawConnection : public HidConnection
@@ -189,7 +195,7 @@ std::unique_ptr<HidConnection> HidrawPlatform::open(const QString &path)
         return nullptr;
     const QByteArray file = path.toLocal8Bit();
     auto pending = std::make_shared<PendingOpen>();
-    std::thread([pending, file] {
+    auto openBoth = [pending, file] {
         int readFd = ::open(file.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         int writeFd = readFd < 0 ? -1 : ::open(file.constData(), O_WRONLY | O_CLOEXEC);
         if (writeFd < 0 && readFd >= 0) {
@@ -208,7 +214,12 @@ std::unique_ptr<HidConnection> HidrawPlatform::open(const QString &path)
         }
         pending->finished = true;
         pending->done.notify_all();
-    }).detach();
+    };
+    try {
+        std::thread(openBoth).detach();
+    } catch (const std::system_error &) {
+        return nullptr; // no thread to be had: as good as a failed open, tried again later
+    }
 
     int readFd;
     int writeFd;
