@@ -47,7 +47,7 @@ test-tsan: deps
 
 test-fuzz: deps
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTOLVEX_FUZZ=ON -DTOLVEX_BUILD_BENCH=OFF
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_codec
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_codec fuzz_recording
 	cd build-fuzz && $(CTEST) -L fuzz
 
 test-vm: build

@@ -2,6 +2,7 @@
 
 #include "dataparser.h"
 #include "mainwindowform.h"
+#include "recordingwriter.h"
 #include "reportlayout.h"
 #include "requestframe.h"
 #include "usbhid.h"
@@ -32,6 +33,7 @@ void MainWindow::on_pbSend_clicked()
         return;
     }
     appendRequestRecord(request);
+    recorder->record(RecordingFormat::RecordKind::Request, request);
     setAnswerTexts(tr("ждём..."));
     setExchangeControlsEnabled(false);
     expectedAnswerId = static_cast<unsigned char>(request.at(ReportLayout::idByte));

@@ -33,6 +33,9 @@ void MainWindow::loadConfig()
 
     maxPlotXPoints = configuration.maxPlotXPoints;
     maxConsoleLines = configuration.maxConsoleLines;
+    sessionLogEnabled = configuration.sessionLog;
+    plotTimeAxis = configuration.plotTimeAxis;
+    configurationText = configuration.text;
     telemetry = configuration.telemetry;
     for (const CommandDescription &description : configuration.commands) {
         commands.append(new CommandDescription(description));

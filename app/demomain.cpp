@@ -8,11 +8,18 @@
 #include <QApplication>
 #include <QStyleFactory>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(TOLVEX_VERSION_TEXT));
     const WindowOptions options = WindowOptions::fromCommandLine(QApplication::arguments());
+    if (!options.replayPath.isEmpty()) {
+        // The demo's device is the simulated one; a recording is replayed by the real program.
+        std::fprintf(stderr, "--replay is for Tolvex_Client: the demo always runs its simulated device.\n");
+        return 2;
+    }
     SimPlatform platform;
     HidPlatform::install(&platform);
     int exitCode = 0;

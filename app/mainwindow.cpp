@@ -2,6 +2,7 @@
 
 #include "dataparser.h"
 #include "mainwindowform.h"
+#include "recordingwriter.h"
 #include "usbhid.h"
 
 #include <QCloseEvent>
@@ -30,6 +31,8 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
 
     usb = new usbHID(this);
     parser = new DataParser(telemetry, maxPlotXPoints, this);
+    parser->setTimeAxis(plotTimeAxis);
+    startSessionLog();
 
     connect(usb, &QThread::finished, usb, &QObject::deleteLater);
     connect(parser, &QThread::finished, parser, &QObject::deleteLater);
@@ -42,6 +45,7 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
     // newData is emitted with the exchange thread's handle lock held: always queued.
     connect(usb, &usbHID::newData, parser, &DataParser::appendNewData, Qt::QueuedConnection);
     connect(parser, &DataParser::dataReady, this, &MainWindow::handleReport, Qt::QueuedConnection);
+    connectRecorder();
 
     parser->descriptions.insert(telemetry.id, telemetry);
     for (const CommandDescription *command : qAsConst(commands))
@@ -65,6 +69,7 @@ MainWindow::~MainWindow()
     usb->wait();
     parser->quit();
     parser->wait();
+    recorder.reset();
     qDeleteAll(commands);
     commands.clear();
     delete form;

@@ -12,6 +12,9 @@
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
+
+class RecordingWriter;
 class QCheckBox;
 class QCustomPlot;
 class QLineEdit;
@@ -24,7 +27,7 @@ struct DecodedAnswer;
 
 // The one window of the program. Its implementation is split by concern:
 // mainwindow.cpp (start-up and shut-down), configloading.cpp, deviceselection.cpp,
-// plotsandvalues.cpp, console.cpp, commandform.cpp, commandexchange.cpp.
+// plotsandvalues.cpp, console.cpp, commandform.cpp, commandexchange.cpp, sessionrecording.cpp.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -33,6 +36,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     explicit MainWindow(const WindowOptions &options, QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Reports received and not yet decoded. Any thread.
+    int reportBacklog() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -51,6 +57,7 @@ private slots:
     void on_cbCommand_currentIndexChanged(int index);
     void on_pbSend_clicked();
     void on_cbShowAll_toggled(bool checked);
+    void on_cbRecord_toggled(bool checked);
 
 private:
     // configloading.cpp
@@ -71,6 +78,9 @@ private:
     // console.cpp
     void appendRequestRecord(const QByteArray &request);
     void appendReportRecord(int id, const QByteArray &report);
+    // sessionrecording.cpp
+    void startSessionLog();
+    void connectRecorder();
     // commandexchange.cpp
     void handleAnswer(const DecodedAnswer &answer);
     void setAnswerTexts(const QString &text);
@@ -104,6 +114,12 @@ private:
     QVector<QColor> colourCycle;
     QVector<PlotFeed> plotFeeds;
     QVector<bool> plotsBehind; // skipped by a tick while out of view
+    // Settings of the session file and the plots' key axis.
+    bool sessionLogEnabled = true;
+    bool plotTimeAxis = false;
+    QByteArray configurationText; // as read, for the header of a recording
+    // Records reports (on the exchange thread) and requests while "Записывать сеанс" is on.
+    std::unique_ptr<RecordingWriter> recorder;
 
     friend class MainWindowProbe; // tests read the window's state through it
 };

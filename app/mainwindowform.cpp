@@ -113,6 +113,9 @@ void MainWindowForm::setupForm(QMainWindow *window)
     cbShowAll->setCursor(QCursor(Qt::PointingHandCursor));
     cbShowAll->setChecked(false);
     verticalLayout_3->addWidget(cbShowAll);
+    cbRecord = named(new QCheckBox(dockWidgetContents_2), "cbRecord");
+    cbRecord->setCursor(QCursor(Qt::PointingHandCursor));
+    verticalLayout_3->addWidget(cbRecord);
     dockWidget_2->setWidget(dockWidgetContents_2);
     window->addDockWidget(Qt::LeftDockWidgetArea, dockWidget_2);
 
@@ -161,6 +164,7 @@ void MainWindowForm::retranslateForm(QMainWindow *window)
     header->setText(2, tr("3"));
     dockWidget_2->setWindowTitle(tr("Сырые данные"));
     cbShowAll->setText(tr("Показывать все данные"));
+    cbRecord->setText(tr("Записывать сеанс"));
     dockWidget_3->setWindowTitle(tr("Команды"));
     pbSend->setText(tr("Выполнить"));
     gbOut->setTitle(tr("Запрос"));

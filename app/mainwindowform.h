@@ -40,6 +40,7 @@ public:
     QVBoxLayout *verticalLayout_3 = nullptr;
     QPlainTextEdit *pte = nullptr;
     QCheckBox *cbShowAll = nullptr;
+    QCheckBox *cbRecord = nullptr;
     QDockWidget *dockWidget_3 = nullptr;
     QWidget *dockWidgetContents_3 = nullptr;
     QVBoxLayout *verticalLayout_4 = nullptr;

@@ -44,7 +44,7 @@ void MainWindow::addPlot(int index)
     const QColor colour = colourCycle.takeFirst();
     colourCycle.append(colour);
     plot->graph(0)->setPen(QPen(colour, 2));
-    plot->xAxis->setLabel(tr("замеры"));
+    plot->xAxis->setLabel(plotTimeAxis ? tr("время, с") : tr("замеры"));
     if (!units.isEmpty())
         plot->yAxis->setLabel(units);
     form->scrollAreaWidgetContents->layout()->addWidget(plot);

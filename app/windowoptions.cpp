@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,12 +22,28 @@ WindowOptions WindowOptions::fromCommandLine(const QStringList &arguments)
         QStringLiteral("device"),
         QStringLiteral("Device to open, by the tag shown in brackets or by path (default: the first one)."),
         QStringLiteral("tag|path"));
-    parser.addOptions({configOption, deviceOption});
+    const QCommandLineOption replayOption(
+        QStringLiteral("replay"), QStringLiteral("Replay a recording as a plugged-in device."),
+        QStringLiteral("file"));
+    const QCommandLineOption speedOption(
+        QStringLiteral("speed"),
+        QStringLiteral("Replay X times as fast as recorded; 0: as fast as possible (default 1)."),
+        QStringLiteral("X"), QStringLiteral("1"));
+    parser.addOptions({configOption, deviceOption, replayOption, speedOption});
 
-    if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
-        const QString error = parser.positionalArguments().isEmpty()
-                                  ? parser.errorText()
-                                  : QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+    const bool parsed = parser.parse(arguments);
+    bool speedOk = false;
+    const double speed = parser.value(speedOption).toDouble(&speedOk);
+    QString error;
+    if (!parsed)
+        error = parser.errorText();
+    else if (!parser.positionalArguments().isEmpty())
+        error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+    else if (!speedOk || !std::isfinite(speed) || speed < 0)
+        error = QStringLiteral("--speed %1: give a number of zero or more.").arg(parser.value(speedOption));
+    else if (parser.isSet(speedOption) && !parser.isSet(replayOption))
+        error = QStringLiteral("--speed is for --replay only.");
+    if (!error.isEmpty()) {
         std::fprintf(stderr, "%s\n\n%s", qPrintable(error), qPrintable(parser.helpText()));
         std::exit(2);
     }
@@ -38,5 +55,7 @@ WindowOptions WindowOptions::fromCommandLine(const QStringList &arguments)
     WindowOptions options;
     options.configPath = parser.value(configOption);
     options.device = parser.value(deviceOption);
+    options.replayPath = parser.value(replayOption);
+    options.replaySpeed = speed;
     return options;
 }

@@ -12,8 +12,13 @@ struct WindowOptions
     QString configPath;
     // The device to open when it is plugged in, by tag or path; empty: the first one.
     QString device;
+    // A recording to replay as a plugged-in device instead of the system's devices, and how
+    // many times as fast as recorded (0: as fast as it goes).
+    QString replayPath;
+    double replaySpeed = 1.0;
 
-    // Reads --config FILE and --device TAG|PATH (and answers --help and --version itself).
+    // Reads --config FILE, --device TAG|PATH, --replay FILE and --speed X (and answers --help
+    // and --version itself).
     // On a usage error, prints it with the usage to stderr and ends the program with status 2.
     static WindowOptions fromCommandLine(const QStringList &arguments);
 };

@@ -3,15 +3,12 @@
 // Prints reports per second by the wall clock and per second of processor time, each as
 // "name: value unit"; the best of several rounds, since other work only slows a round down.
 
+#include "configuration.h"
 #include "dataparser.h"
 #include "fieldcodec.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -23,29 +20,24 @@
 
 namespace {
 
-struct Configuration
+// What the parser is built with, from the benchmark's configuration file.
+struct Setup
 {
     QList<CommandDescription> descriptions;
     CommandDescription telemetry;
     int maxPoints = 1000;
 };
 
-bool load(const QString &path, Configuration &configuration)
+bool load(const QString &path, Setup &setup)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const Configuration configuration = Configuration::load(path);
+    if (!configuration.opened) {
         std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
         return false;
     }
-    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
-    configuration.maxPoints =
-        root.value(QStringLiteral("settings")).toObject().value(QStringLiteral("maxPlotXPoints")).toInt(1000);
-    for (const QJsonValue &entry : root.value(QStringLiteral("commands")).toArray()) {
-        const CommandDescription description(entry.toObject());
-        configuration.descriptions.append(description);
-        if (description.id == 0)
-            configuration.telemetry = description;
-    }
+    setup.maxPoints = configuration.maxPlotXPoints;
+    setup.telemetry = configuration.telemetry;
+    setup.descriptions = configuration.descriptions();
     return true;
 }
 
@@ -84,7 +76,7 @@ double cpuSeconds()
 }
 
 // Reports per second of one run over all the reports.
-Rates decodeRun(const Configuration &configuration, const QVector<QByteArray> &reports)
+Rates decodeRun(const Setup &configuration, const QVector<QByteArray> &reports)
 {
     DataParser parser(configuration.telemetry, configuration.maxPoints);
     for (const CommandDescription &description : configuration.descriptions)
@@ -111,7 +103,7 @@ Rates decodeRun(const Configuration &configuration, const QVector<QByteArray> &r
 // The best of several rounds: other work on the machine only ever slows a round down.
 Rates bestRates(const QString &path)
 {
-    Configuration configuration;
+    Setup configuration;
     if (!load(path, configuration))
         return {};
     const QVector<QByteArray> reports = makeReports(configuration.telemetry, 50000);

@@ -9,14 +9,20 @@
 //   soak.ticks_over_60ms              events of the GUI thread that took longer than 60 ms
 //   soak.max_tick_cpu_ms              the most CPU time the GUI thread spent on one event
 //   soak.max_sustained_reports_per_s  the highest rate, stepping up, with a bounded backlog
+// Built as bench_record_soak (TOLVEX_SOAK_RECORDING), the same soak runs with "Записывать
+// сеанс" on and its figures are named record.soak_* instead of soak.*, plus
+//   record.soak_lost_recorded_reports  reports read (telemetry and answers) less those in the
+//                                      recording; the stepping up is left out
 #include "commandanswerer.h"
 #include "dataparser.h"
 #include "mainwindow.h"
+#include "recordingreader.h"
 #include "simconfig.h"
 #include "simplatform.h"
 #include "telemetrygenerator.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -118,9 +124,21 @@ void runFor(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
+#ifdef TOLVEX_SOAK_RECORDING
+constexpr bool recording = true;
+#else
+constexpr bool recording = false;
+#endif
+
+// "soak.x", or "record.soak_x" for the soak with recording on.
 void print(const char *name, double value, const char *unit)
 {
-    std::printf("%s: %.6g %s\n", name, value, unit);
+    QByteArray figure(name);
+    if (recording && figure == "soak.host_load_1min")
+        figure = "record.host_load_1min";
+    else if (recording && figure.startsWith("soak."))
+        figure = "record.soak_" + figure.mid(5);
+    std::printf("%s: %.6g %s\n", figure.constData(), value, unit);
     std::fflush(stdout);
 }
 
@@ -150,6 +168,9 @@ int main(int argc, char **argv)
     auto window = std::make_unique<MainWindow>();
     window->show();
     DataParser *parser = MainWindowProbe::parser(window.get());
+    auto *record = window->findChild<QCheckBox *>(QStringLiteral("cbRecord"));
+    if (recording)
+        record->setChecked(true);
 
     // The command: the first one with answer values; its answers are counted as they show.
     const CommandDescription *command = nullptr;
@@ -236,11 +257,29 @@ int main(int argc, char **argv)
     print("soak.out_of_order_lines", double(std::max<qint64>(outOfOrder, 0)), "lines");
     print("soak.rss_growth_mb", rssEnd - rssWarm, "MB");
 
+    if (recording) {
+        record->setChecked(false);
+        const QStringList files = QDir::current().entryList({QStringLiteral("recording-*.tvxr")});
+        RecordingReader reader;
+        qint64 recorded = 0;
+        if (!files.isEmpty() && reader.open(files.first())) {
+            RecordingReader::Record item;
+            while (reader.next(item))
+                recorded += item.kind == RecordingFormat::RecordKind::Report;
+        }
+        if (!reader.errorString().isEmpty())
+            std::fprintf(stderr, "bench_record_soak: %s\n", qPrintable(reader.errorString()));
+        print("record.soak_lost_recorded_reports",
+              double(sent + answerer.answersSent()) - double(recorded), "reports");
+    }
+
     // Stepping up: a rate is sustained when the generator keeps it and the backlog (device
     // queue and parser queue) does not build up: over the last second of eight it stays under
     // half a second's worth of reports.
     int sustained = 0;
     for (int rate : {24000, 32000, 40000, 48000, 64000, 80000, 100000}) {
+        if (recording)
+            break;
         const quint64 before = generator->reportsSent();
         generator->setRate(rate);
         QElapsedTimer step;
@@ -266,7 +305,8 @@ int main(int argc, char **argv)
             break;
         sustained = rate;
     }
-    print("soak.max_sustained_reports_per_s", sustained, "reports/s");
+    if (!recording)
+        print("soak.max_sustained_reports_per_s", sustained, "reports/s");
     print("soak.peak_rss_mb", residentMb("VmHWM:"), "MB");
     // The machine may be shared: figures taken under load elsewhere read worse.
     double load[1] = {0};

@@ -13,3 +13,12 @@ add_custom_command(TARGET bench_soak POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${TOLVEX_SOAK_CONFIG}
           $<TARGET_FILE_DIR:bench_soak>/$<TARGET_FILE_BASE_NAME:bench_soak>.json
   VERBATIM)
+
+# The same soak with the session being recorded.
+add_executable(bench_record_soak ${CMAKE_CURRENT_LIST_DIR}/bench_soak.cpp)
+target_link_libraries(bench_record_soak PRIVATE tolvex_window tolvex_sim)
+target_compile_definitions(bench_record_soak PRIVATE TOLVEX_SOAK_RECORDING)
+add_custom_command(TARGET bench_record_soak POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${TOLVEX_SOAK_CONFIG}
+          $<TARGET_FILE_DIR:bench_record_soak>/$<TARGET_FILE_BASE_NAME:bench_record_soak>.json
+  VERBATIM)

@@ -107,8 +107,13 @@ int DeviceLink::open()
     chosenPath = candidates.first().second;
 
     usb = new usbHID;
-    // newData is emitted with the exchange thread's handle lock held: always queued.
-    connect(usb, &usbHID::newData, this, &DeviceLink::report, Qt::QueuedConnection);
+    // Each report crosses to the main thread as bytes of its own, through a queue that the main
+    // thread empties and so ends up the only owner of every report: the exchange thread reads
+    // into its buffer again once no one else holds it, and shared bytes would be handed back
+    // through reference counts inside QtCore, where the thread checker cannot see them.
+    // Copying and queueing is all that runs on the exchange thread (with its handle lock held).
+    connect(usb, &usbHID::newData, this, &DeviceLink::takeReport, Qt::DirectConnection);
+    connect(this, &DeviceLink::reportsWaiting, this, &DeviceLink::passReports, Qt::QueuedConnection);
     if (!usb->setDevice(chosenPath)) {
         complain(cannotOpenText(deviceText(), chosenPath));
         return ExitStatus::cannotOpen;
@@ -120,6 +125,31 @@ int DeviceLink::open()
     presence->start(presenceCheckMs);
     usb->start();
     return ExitStatus::ok;
+}
+
+void DeviceLink::takeReport(const QByteArray &data)
+{
+    bool wake;
+    {
+        std::lock_guard<std::mutex> guard(readLock);
+        readReports.push_back(QByteArray(data.constData(), data.size()));
+        wake = !passPending;
+        passPending = true;
+    }
+    if (wake)
+        emit reportsWaiting();
+}
+
+void DeviceLink::passReports()
+{
+    std::deque<QByteArray> reports;
+    {
+        std::lock_guard<std::mutex> guard(readLock);
+        reports.swap(readReports);
+        passPending = false;
+    }
+    for (const QByteArray &each : reports)
+        emit report(each);
 }
 
 void DeviceLink::checkStillThere()
@@ -158,4 +188,5 @@ void DeviceLink::stop(bool drainSimulated)
     usb->wait();
     // Reports read before the stop are still on their way to report(): deliver them now.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    passReports();
 }

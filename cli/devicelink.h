@@ -8,7 +8,9 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
 #include <memory>
+#include <mutex>
 
 class Configuration;
 class HidPlatform;
@@ -51,8 +53,12 @@ signals:
     void report(const QByteArray &report);
     // The device left the system while open.
     void gone();
+    // Reports wait in readReports for passReports() on the main thread.
+    void reportsWaiting();
 
 private:
+    void takeReport(const QByteArray &data); // exchange thread
+    void passReports();                      // main thread
     void checkStillThere();
 
     CommonOptions common;
@@ -63,6 +69,9 @@ private:
     QString chosenProduct;
     QString chosenPath;
     bool goneSaid = false;
+    std::mutex readLock;
+    std::deque<QByteArray> readReports;
+    bool passPending = false;
 };
 
 #endif // DEVICELINK_H

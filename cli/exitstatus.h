@@ -12,6 +12,7 @@ constexpr int timedOut = 5;       // send: no answer within the time-out
 constexpr int unknownName = 6;    // send: no such command or field
 constexpr int deviceGone = 7;     // the device was unplugged (or failed) while in use
 constexpr int badConfig = 8;      // the configuration cannot be read, or check-config found problems
+constexpr int badRecording = 9;   // decode: the file is no recording, or a damaged one
 } // namespace ExitStatus
 
 #endif // EXITSTATUS_H

@@ -22,7 +22,8 @@ const char exitStatusHelp[] =
     "  5  send: no answer within the time-out\n"
     "  6  send: no such command or field\n"
     "  7  the device went away while in use\n"
-    "  8  the configuration cannot be read (check-config: it has problems)\n";
+    "  8  the configuration cannot be read (check-config: it has problems)\n"
+    "  9  decode: the file is no recording, or a damaged one (rows before the damage are written)\n";
 
 struct CommonOptionSet
 {
@@ -114,7 +115,7 @@ int main(int argc, char *argv[])
             std::printf("tolvexctl %s\n", TOLVEX_VERSION);
             return ExitStatus::ok;
         }
-        complain(QStringLiteral("which subcommand? (list, watch, send, check-config; see tolvexctl --help)"));
+        complain(QStringLiteral("which subcommand? (list, watch, send, record, decode, check-config; see tolvexctl --help)"));
         return ExitStatus::usage;
     }
     Subcommand *subcommand = nullptr;
@@ -133,7 +134,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addOptions(common.all());
     parser.addOptions(subcommand->options());
-    parser.addPositionalArgument(subcommand->name(), QString(),
+    parser.addPositionalArgument(subcommand->name(), QStringLiteral("the subcommand and its arguments"),
                                  (subcommand->name() + QLatin1Char(' ') + subcommand->arguments()).trimmed());
     if (!parser.parse(arguments)) {
         complain(QStringLiteral("%1 (see tolvexctl %2 --help)").arg(parser.errorText(), subcommand->name()));

@@ -86,7 +86,7 @@ void Simulation::start(const Configuration &configuration)
 void Simulation::stopTelemetry()
 {
     for (auto &unit : units)
-        unit->generator->setRate(0);
+        unit->generator->stop();
 }
 
 int Simulation::unreadReports() const

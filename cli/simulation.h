@@ -36,7 +36,7 @@ public:
     bool configure(const QStringList &settings, QString *error);
     // Plugs the devices, talking as the configuration describes, and installs the platform.
     void start(const Configuration &configuration);
-    // Stops the telemetry (already sent reports stay queued for reading).
+    // Stops the telemetry for good (already sent reports stay queued for reading).
     void stopTelemetry();
     // Reports sent and not yet read, over every device.
     int unreadReports() const;

@@ -50,6 +50,8 @@ protected:
 std::unique_ptr<Subcommand> makeListCommand();
 std::unique_ptr<Subcommand> makeWatchCommand();
 std::unique_ptr<Subcommand> makeSendCommand();
+std::unique_ptr<Subcommand> makeRecordCommand();
+std::unique_ptr<Subcommand> makeDecodeCommand();
 std::unique_ptr<Subcommand> makeCheckConfigCommand();
 
 // Every subcommand, in the order --help lists them.

@@ -10,6 +10,8 @@ std::vector<std::unique_ptr<Subcommand>> allSubcommands()
     all.push_back(makeListCommand());
     all.push_back(makeWatchCommand());
     all.push_back(makeSendCommand());
+    all.push_back(makeRecordCommand());
+    all.push_back(makeDecodeCommand());
     all.push_back(makeCheckConfigCommand());
     return all;
 }

@@ -86,7 +86,7 @@ public:
             } else if (value.toDouble() != std::trunc(value.toDouble())
                        || std::abs(value.toDouble()) > 2147483647.0) {
                 add(Kind::DefaultUsed, where,
-                    QStringLiteral("%1 is not a whole number of int range, read as 0").arg(value.toDouble()));
+                    QStringLiteral("%1 %2, read as 0").arg(value.toDouble()).arg(numberFault(value.toDouble())));
             } else if (value.toInt() < 0) {
                 add(Kind::DefaultUsed, where,
                     name == QLatin1String("maxPlotXPoints")
@@ -94,6 +94,10 @@ public:
                         : QStringLiteral("negative, the console has no line limit"));
             }
         }
+        expect(settings, QStringLiteral("sessionLog"), QJsonValue::Bool,
+               QStringLiteral("settings.sessionLog"), QStringLiteral("read as true"), false);
+        expect(settings, QStringLiteral("plotTimeAxis"), QJsonValue::Bool,
+               QStringLiteral("settings.plotTimeAxis"), QStringLiteral("read as false"), false);
     }
 
     void checkEntry(const QJsonValue &element, const QString &where, const CommandDescription &description)
@@ -113,8 +117,9 @@ public:
                    QStringLiteral("read as %1").arg(description.id), true);
         } else if (id.toDouble() != double(description.id)) {
             add(Kind::DefaultUsed, where + QStringLiteral(".id"),
-                QStringLiteral("%1 is not a whole number of int range, read as %2")
+                QStringLiteral("%1 %2, read as %3")
                     .arg(id.toDouble(), 0, 'g', 17)
+                    .arg(numberFault(id.toDouble()))
                     .arg(description.id));
         }
         if (description.id != -1 && (description.id < 0 || description.id > 255)) {
@@ -128,6 +133,12 @@ public:
     }
 
 private:
+    static QString numberFault(double value)
+    {
+        return value != std::trunc(value) ? QStringLiteral("is not a whole number")
+                                          : QStringLiteral("is outside the range of int");
+    }
+
     static QString expectedName(QJsonValue::Type type)
     {
         return jsonTypeName(QJsonValue(type));
@@ -235,6 +246,7 @@ Configuration Configuration::fromJson(const QByteArray &text, const QString &pat
     Configuration configuration;
     configuration.path = path;
     configuration.opened = true;
+    configuration.text = text;
     configuration.maxPlotXPoints = 0;
     configuration.maxConsoleLines = 0;
     Checker checker(configuration.problems);
@@ -267,6 +279,8 @@ Configuration Configuration::fromJson(const QByteArray &text, const QString &pat
     // The plot buffers cannot hold a negative number of points.
     configuration.maxPlotXPoints = qMax(0, settings.value(QStringLiteral("maxPlotXPoints")).toInt(0));
     configuration.maxConsoleLines = settings.value(QStringLiteral("maxConsoleLines")).toInt(0);
+    configuration.sessionLog = settings.value(QStringLiteral("sessionLog")).toBool(true);
+    configuration.plotTimeAxis = settings.value(QStringLiteral("plotTimeAxis")).toBool(false);
     checker.checkSettings(root);
 
     if (!checker.expect(root, QStringLiteral("commands"), QJsonValue::Array, QStringLiteral("commands"),

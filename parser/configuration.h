@@ -48,6 +48,12 @@ public:
     bool opened = false;
     int maxPlotXPoints = 1000;
     int maxConsoleLines = 1000;
+    // settings.sessionLog: write the session file with time (default on).
+    bool sessionLog = true;
+    // settings.plotTimeAxis: seconds since the first report on the plots' key axis.
+    bool plotTimeAxis = false;
+    // The file's text as read (a recording keeps it in its header).
+    QByteArray text;
     CommandDescription telemetry;
     QList<CommandDescription> commands;
     QList<ConfigurationProblem> problems;

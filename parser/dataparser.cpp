@@ -1,8 +1,10 @@
 #include "dataparser.h"
 
 #include "fieldcodec.h"
+#include "reportclock.h"
 #include "reportlayout.h"
 #include "scriptrunner.h"
+#include "sessioncsv.h"
 
 namespace {
 
@@ -11,7 +13,8 @@ constexpr int reportSize = ReportLayout::size;
 
 } // namespace
 
-DataParser::DataParser(const CommandDescription &telemetry, int count, QObject *parent)
+DataParser::DataParser(const CommandDescription &telemetry, int count, QObject *parent,
+                       bool valueLogs)
     : QThread(parent),
       // A negative window length would leave nothing to prefill and nothing to slide.
       maxPoints(qMax(0, count)),
@@ -21,6 +24,8 @@ DataParser::DataParser(const CommandDescription &telemetry, int count, QObject *
         yValues.append(QList<double>());
     fillPlotBuffers();
 
+    if (!valueLogs)
+        return;
     logFiles.reserve(telemetry.inNames.size());
     for (const QString &name : telemetry.inNames) {
         auto *file = new QFile(logFileName(name));
@@ -46,6 +51,19 @@ DataParser::~DataParser()
     { std::lock_guard<std::mutex> fence(queueLock); }
     // Deleting a file closes it, which writes what it still holds.
     qDeleteAll(logFiles);
+    sessionLog.reset();
+}
+
+void DataParser::setSessionLog(std::unique_ptr<SessionCsvWriter> writer)
+{
+    sessionLog = std::move(writer);
+}
+
+void DataParser::setTimeAxis(bool on)
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    timeAxis = on;
+    fillPlotBuffers();
 }
 
 QString DataParser::logFileName(const QString &parameterName)
@@ -61,15 +79,17 @@ QString DataParser::logFileName(const QString &parameterName)
 
 void DataParser::fillPlotBuffers()
 {
+    // On a time axis there is no history to stand for: the plots start empty.
+    const int prefill = timeAxis ? 0 : maxPoints;
     for (QList<double> &samples : yValues) {
         samples.clear();
         samples.reserve(2 * maxPoints);
-        for (int i = 0; i < maxPoints; ++i)
+        for (int i = 0; i < prefill; ++i)
             samples.append(0.0);
     }
     xValues.clear();
     xValues.reserve(2 * maxPoints);
-    for (int i = 0; i < maxPoints; ++i)
+    for (int i = 0; i < prefill; ++i)
         xValues.append(double(i - maxPoints));
 }
 
@@ -81,6 +101,11 @@ void DataParser::resetPlotData()
 }
 
 bool DataParser::decodeReport(const QByteArray &data)
+{
+    return decodeReport(data, monotonicNowNs());
+}
+
+bool DataParser::decodeReport(const QByteArray &data, qint64 arrivedNs)
 {
     // Fields are read from the 64 bytes of a report only, and never past a short one.
     const QByteArray report = data.size() > reportSize ? data.left(reportSize) : data;
@@ -134,8 +159,17 @@ bool DataParser::decodeReport(const QByteArray &data)
     if (telemetry) {
         if (xValues.size() > maxPoints)
             xValues.removeFirst();
-        xValues.append(double(sampleCounter));
+        if (firstTelemetryNs < 0)
+            firstTelemetryNs = arrivedNs;
+        xValues.append(timeAxis ? double(arrivedNs - firstTelemetryNs) / 1e9 : double(sampleCounter));
         ++sampleCounter;
+        if (sessionLog && logging) {
+            sessionLog->appendRow(arrivedNs, values);
+            if (!logsPending) {
+                logsPending = true;
+                logsPendingSince = std::chrono::steady_clock::now();
+            }
+        }
     }
     if (id != 0)
         answers.enqueue(DecodedAnswer{id, values, report});
@@ -152,7 +186,8 @@ void DataParser::appendNewData(QByteArray data)
 {
     {
         std::lock_guard<std::mutex> guard(queueLock);
-        queue.enqueue(std::move(data));
+        // Stamped as it arrives, not when decoded: the queue may hold many reports.
+        queue.enqueue(QueuedReport{std::move(data), monotonicNowNs()});
     }
     queueChanged.notify_one();
 }
@@ -174,6 +209,8 @@ void DataParser::flushLogs()
         if (file->isOpen())
             file->flush();
     }
+    if (sessionLog)
+        sessionLog->flush();
     logsPending = false;
 }
 
@@ -193,7 +230,7 @@ void DataParser::run()
     }
 
     while (parsing) {
-        QByteArray report;
+        QueuedReport report;
         {
             std::unique_lock<std::mutex> guard(queueLock);
             const auto ready = [this] { return !parsing || !queue.isEmpty(); };
@@ -211,7 +248,7 @@ void DataParser::run()
             }
             report = queue.dequeue();
         }
-        if (decodeReport(report))
+        if (decodeReport(report.report, report.arrivedNs))
             emit dataReady();
         flushLogsIfDue();
     }

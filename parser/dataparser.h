@@ -20,6 +20,7 @@
 #include <mutex>
 
 class ScriptRunner;
+class SessionCsvWriter;
 
 // The thread between the transport and the views: queues every 64-byte report, decodes them
 // one by one in arrival order, runs the value scripts, slides the plot buffers, appends each
@@ -29,7 +30,9 @@ class DataParser : public QThread
     Q_OBJECT
 
 public:
-    DataParser(const CommandDescription &telemetry, int count, QObject *parent = nullptr);
+    // valueLogs false: no per-value log files (decoding a recording without a window).
+    DataParser(const CommandDescription &telemetry, int count, QObject *parent = nullptr,
+               bool valueLogs = true);
     ~DataParser() override;
 
     // Filled by the owner before the thread starts; read without a lock afterwards.
@@ -53,6 +56,15 @@ public:
     // run in an engine tied to the first thread that decodes, so call it from one thread only
     // (the parser's own once it runs).
     bool decodeReport(const QByteArray &report);
+    // The same for a report that arrived at arrivedNs on the report clock (reportclock.h).
+    bool decodeReport(const QByteArray &report, qint64 arrivedNs);
+
+    // Before the thread starts: every decoded telemetry report also becomes a row of this
+    // session file, which the parser flushes with its log files and closes when destroyed.
+    void setSessionLog(std::unique_ptr<SessionCsvWriter> writer);
+    // Before the thread starts: plot abscissae are seconds since the first telemetry report
+    // instead of sample numbers, and the plot buffers start empty rather than with zeros.
+    void setTimeAxis(bool on);
 
     // Reports queued and not yet decoded (for benchmarks and tests).
     int queuedReports();
@@ -79,10 +91,16 @@ private:
     void flushLogs();
     void flushLogsIfDue();
 
+    struct QueuedReport
+    {
+        QByteArray report;
+        qint64 arrivedNs;
+    };
+
     int maxPoints;
     std::mutex queueLock;
     std::condition_variable queueChanged;
-    QQueue<QByteArray> queue;
+    QQueue<QueuedReport> queue;
     std::atomic<bool> parsing{true};
     // Set by a stopParsing() that comes after start() but before run() has begun, so that
     // such a stop is not lost (run() sets parsing on entry).
@@ -90,6 +108,9 @@ private:
     bool runActive = false;
     std::unique_ptr<ScriptRunner> scripts;
     QVector<QFile *> logFiles;
+    std::unique_ptr<SessionCsvWriter> sessionLog;
+    bool timeAxis = false;
+    qint64 firstTelemetryNs = -1; // under stateLock
     // Used only by the decoding thread: when the oldest unwritten log line was decoded.
     bool logsPending = false;
     std::chrono::steady_clock::time_point logsPendingSince;

@@ -27,12 +27,18 @@ TelemetryGenerator::TelemetryGenerator(std::shared_ptr<SimDevice> device, const 
 
 TelemetryGenerator::~TelemetryGenerator()
 {
+    stop();
+}
+
+void TelemetryGenerator::stop()
+{
     {
         std::lock_guard<std::mutex> guard(lock);
         stopping = true;
     }
     wake.notify_all();
-    worker.join();
+    if (worker.joinable())
+        worker.join();
 }
 
 void TelemetryGenerator::setRate(int rate)

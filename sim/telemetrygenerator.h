@@ -34,6 +34,8 @@ public:
     int rate() const { return reportsPerSecond.load(); }
     // Reports the open device has taken so far.
     quint64 reportsSent() const { return sent.load(); }
+    // Stops sending for good; once it returns, no further report is sent (reportsSent() is final).
+    void stop();
 
     // The value of parameter index (of the given type) in report number sample, made at the
     // given point, in seconds, of the generator's timeline (report number / rate).

@@ -236,11 +236,53 @@ private slots:
         QVERIFY(missing.lines.first().contains(QStringLiteral("cannot open")));
     }
 
+    void recordThenDecodeWithAnotherConfiguration()
+    {
+        const QString recording = dir.filePath(QStringLiteral("session.tvxr"));
+        const Run recorded = run({QStringLiteral("record"), recording, QStringLiteral("--count"),
+                                  QStringLiteral("30"), QStringLiteral("--sim"), QStringLiteral("rate=500")});
+        QCOMPARE(recorded.status, 0);
+        QVERIFY2(recorded.errors.contains(QStringLiteral("recorded 30 reports")), qPrintable(recorded.errors));
+
+        // Corrected afterwards: the counter's script triples, the count is shown in decimal.
+        QByteArray corrected = configText;
+        corrected.replace("\"x * 2\"", "\"x * 3\"");
+        corrected.replace("\"view\": \"hex\", \"units\": \"n\"", "\"units\": \"n\"");
+        const QString newConfig = writeFile(QStringLiteral("corrected.json"), corrected);
+        const Run decoded = run({QStringLiteral("--config"), newConfig, QStringLiteral("decode"), recording}, false);
+        QCOMPARE(decoded.status, 0);
+        QCOMPARE(decoded.lines.size(), 31);
+        QCOMPARE(decoded.lines.first(), QStringLiteral("time,elapsed_s,counter,count [n],\"level, raw [mV]\""));
+        double previous = 0;
+        for (int n = 0; n < 30; ++n) {
+            const QStringList fields = decoded.lines.at(n + 1).split(QLatin1Char(','));
+            QCOMPARE(fields.at(2), QString::number(3 * n));
+            QCOMPARE(fields.at(3), QString::number(n));
+            const double elapsed = fields.at(1).toDouble();
+            QVERIFY(elapsed >= previous);
+            previous = elapsed;
+        }
+        QCOMPARE(decoded.lines.at(1).section(QLatin1Char(','), 1, 1), QStringLiteral("0.000000"));
+
+        // Cut inside its last record, as by a crash: every complete record, and a note.
+        QFile file(recording);
+        QVERIFY(file.resize(file.size() - 3));
+        const Run cut = run({QStringLiteral("decode"), recording});
+        QCOMPARE(cut.status, 0);
+        QCOMPARE(cut.lines.size(), 30);
+        QVERIFY2(cut.errors.contains(QStringLiteral("cut off")), qPrintable(cut.errors));
+
+        const Run foreign = run({QStringLiteral("decode"), config});
+        QCOMPARE(foreign.status, 9);
+        QVERIFY(foreign.lines.isEmpty());
+        QVERIFY2(foreign.errors.contains(QStringLiteral("not a recording")), qPrintable(foreign.errors));
+    }
+
     void helpAndVersion()
     {
         const Run help = run({QStringLiteral("--help")}, false);
         QCOMPARE(help.status, 0);
-        for (const char *subcommand : {"list", "watch", "send", "check-config"})
+        for (const char *subcommand : {"list", "watch", "send", "record", "decode", "check-config"})
             QVERIFY(help.lines.join(QLatin1Char('\n')).contains(QLatin1String(subcommand)));
         const Run version = run({QStringLiteral("--version")}, false);
         QCOMPARE(version.status, 0);

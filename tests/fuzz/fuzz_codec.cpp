@@ -5,8 +5,10 @@
 // array of them) followed by request field texts.
 
 #include "commanddescription.h"
+#include "configuration.h"
 #include "dataparser.h"
 #include "fieldcodec.h"
+#include "requestframe.h"
 #include "scriptfunction.h"
 
 #include <QCoreApplication>
@@ -59,15 +61,12 @@ void decode(const CommandDescription &description, QByteArray report, int maxPoi
 
 void encode(const CommandDescription &description, const QList<QByteArray> &texts)
 {
-    QByteArray request(64, '\0');
-    request[0] = 2;
-    request[1] = char(description.id & 0xff);
-    int pos = 2;
-    for (int i = 0; i < description.outTypes.size(); ++i) {
-        const QString text = i < texts.size() ? QString::fromUtf8(texts.at(i)) : description.outDefaults.value(i);
-        pos += FieldCodec::encodeText(request, pos, description.outTypes.at(i), description.outViews.value(i), text);
-        check(request.size() == 64);
-    }
+    QStringList requestTexts;
+    for (int i = 0; i < description.outTypes.size(); ++i)
+        requestTexts << (i < texts.size() ? QString::fromUtf8(texts.at(i)) : description.outDefaults.value(i));
+    QByteArray request = RequestFrame::make(description, requestTexts);
+    check(request.size() == 64);
+    check(request.at(0) == 2 && quint8(request.at(1)) == quint8(description.id & 0xff));
     // Writes at every position, in and outside the report, of every type and view.
     for (int i = 0; i < texts.size(); ++i) {
         const QString text = QString::fromUtf8(texts.at(i));
@@ -105,6 +104,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // Qt 5.15's JSON parser leaks the earlier value of a key that appears twice in one
         // object ({"":0,"in":[{"":""}],"in":[{"":""}]}); that leak is Qt's, not ours.
         __lsan::ScopedDisabler qtLeaks;
+        // The same text as a whole configuration file: every problem found, with a place
+        // inside the text for a syntax error.
+        const QByteArray json = parts.first();
+        const Configuration configuration = Configuration::fromJson(json);
+        if (const ConfigurationProblem *error = configuration.syntaxError())
+            check(error->line >= 1 && error->column >= 1 && error->line <= json.count('\n') + 1);
+        check(configuration.maxPlotXPoints >= 0);
         document = QJsonDocument::fromJson(parts.takeFirst());
     }
 

@@ -5,10 +5,12 @@
 
 #include "hidrawplatform.h"
 #include "mainwindow.h"
+#include "replayplatform.h"
 #include "vhidprocess.h"
 
 #include <qcustomplot.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -254,6 +256,7 @@ private slots:
 
     void deviceIsListedWithItsTagAndOpened();
     void telemetryReachesTreePlotsAndLogFiles();
+    void recordedSessionReplaysToTheSameLogFiles();
     void commandIsAnsweredThroughTheDevice_data();
     void commandIsAnsweredThroughTheDevice();
     void silentDeviceTimesOut();
@@ -369,6 +372,55 @@ void VmWindowTest::telemetryReachesTreePlotsAndLogFiles()
         for (quint64 n = 0; n < sent; ++n)
             QCOMPARE(lines[int(n) + 3], telemetryTexts(n)[k]);
     }
+}
+
+void VmWindowTest::recordedSessionReplaysToTheSameLogFiles()
+{
+    QStringList arguments = VhidProcess::defaultArguments();
+    arguments.replace(arguments.indexOf(QStringLiteral("--rate")) + 1, QStringLiteral("0"));
+    VhidProcess vhid;
+    QVERIFY(vhid.start(arguments));
+    auto window = openWindow();
+    const WindowView view(window.get());
+    auto *record = window->findChild<QCheckBox *>(QStringLiteral("cbRecord"));
+    record->setChecked(true);
+    const QStringList recordings = QDir::current().entryList({QStringLiteral("recording-*.tvxr")});
+    QCOMPARE(recordings.size(), 1);
+    const QString recording = QDir::current().absoluteFilePath(recordings.first());
+
+    vhid.send("rate 50");
+    QTRY_VERIFY_WITH_TIMEOUT(view.valueColumn().value(0).toInt() > 40, 2 * waitMs);
+    vhid.send("rate 0");
+    const int sentAt = vhid.lineCount();
+    vhid.send("sent");
+    const int sentLine = vhid.waitForLine("sent ", waitMs, sentAt);
+    QVERIFY(sentLine >= 0);
+    const quint64 sent = vhid.lines()[sentLine].mid(5).toULongLong();
+    QTRY_COMPARE_WITH_TIMEOUT(view.valueColumn(), telemetryTexts(sent - 1), waitMs);
+    record->setChecked(false);
+    window.reset();
+    const QStringList names{"counter", "status", "level", "flags", "voltage", "energy", "position", "armed"};
+    QList<QStringList> live;
+    for (const QString &name : names)
+        live << linesOf(name + QStringLiteral(".csv"));
+    QCOMPARE(live.first().size(), int(sent) + 3);
+
+    // Replayed as fast as it goes, in a directory of its own, as the same device.
+    QVERIFY(QDir::current().mkdir(QStringLiteral("replay")));
+    QVERIFY(QDir::setCurrent(QStringLiteral("replay")));
+    ReplayPlatform replay;
+    QVERIFY2(replay.load(recording, 0), qPrintable(replay.errorString()));
+    QCOMPARE(replay.header().path, vhid.node());
+    HidPlatform::install(&replay);
+    window = openWindow();
+    QCOMPARE(WindowView(window.get()).deviceItems(), QStringList{deviceItem(vhid.node())});
+    QTRY_VERIFY_WITH_TIMEOUT(replay.isFinished(), 4 * waitMs);
+    QVERIFY2(replay.endProblem().isEmpty(), qPrintable(replay.endProblem()));
+    QTRY_COMPARE_WITH_TIMEOUT(WindowView(window.get()).count(), QStringLiteral("[0]"), waitMs);
+    window.reset();
+    HidPlatform::install(platform.get());
+    for (int k = 0; k < names.size(); ++k)
+        QCOMPARE(linesOf(names[k] + QStringLiteral(".csv")), live[k]);
 }
 
 void VmWindowTest::commandIsAnsweredThroughTheDevice_data()

@@ -1,0 +1,81 @@
+// The session file with time, and recording the raw reports and requests.
+#include "mainwindow.h"
+
+#include "dataparser.h"
+#include "devicetag.h"
+#include "mainwindowform.h"
+#include "recordingwriter.h"
+#include "sessioncsv.h"
+#include "usbhid.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QSignalBlocker>
+#include <QStatusBar>
+
+void MainWindow::startSessionLog()
+{
+    // The file is created in the working directory with the first telemetry report.
+    if (!sessionLogEnabled || telemetry.inNames.isEmpty())
+        return;
+    auto writer = std::make_unique<SessionCsvWriter>(telemetry.inNames, telemetry.inUnits);
+    writer->writeToDirectory();
+    parser->setSessionLog(std::move(writer));
+}
+
+void MainWindow::connectRecorder()
+{
+    recorder = std::make_unique<RecordingWriter>();
+    // Stamped and buffered on the exchange thread as each report is read; the writer's own
+    // thread puts them into the file.
+    RecordingWriter *writer = recorder.get();
+    connect(usb, &usbHID::newData, this,
+            [writer](const QByteArray &report) {
+                writer->record(RecordingFormat::RecordKind::Report, report);
+            },
+            Qt::DirectConnection);
+}
+
+int MainWindow::reportBacklog() const
+{
+    return parser->queuedReports();
+}
+
+void MainWindow::on_cbRecord_toggled(bool checked)
+{
+    if (!checked) {
+        if (!recorder->isOpen())
+            return;
+        recorder->close();
+        const QString name = QDir::toNativeSeparators(recorder->fileName());
+        if (recorder->failed()) {
+            form->statusBar->showMessage(tr("Запись сеанса прервана (%1): %2")
+                                             .arg(recorder->errorString(), name));
+        } else {
+            form->statusBar->showMessage(tr("Запись сеанса сохранена: %1 (%2 записей)")
+                                             .arg(name).arg(recorder->recordCount()));
+        }
+        return;
+    }
+
+    RecordingFormat::Header header;
+    header.product = currentDeviceName;
+    header.path = currentDevicePath;
+    if (!currentDevicePath.isEmpty())
+        header.tag = deviceTag(currentDeviceName, currentDevicePath);
+    header.configuration = configurationText;
+    const QString base = QStringLiteral("recording-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = QDir::current().filePath(base + QStringLiteral(".tvxr"));
+    for (int n = 2; QFile::exists(path); ++n)
+        path = QDir::current().filePath(base + QStringLiteral("-%1.tvxr").arg(n));
+    if (!recorder->open(path, header)) {
+        const QSignalBlocker blocker(form->cbRecord);
+        form->cbRecord->setChecked(false);
+        form->statusBar->showMessage(tr("Не удалось начать запись сеанса: %1").arg(recorder->errorString()));
+        return;
+    }
+    form->statusBar->showMessage(tr("Запись сеанса: %1").arg(QDir::toNativeSeparators(recorder->fileName())));
+}

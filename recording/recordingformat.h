@@ -1,0 +1,52 @@
+#ifndef RECORDINGFORMAT_H
+#define RECORDINGFORMAT_H
+
+#include <QByteArray>
+#include <QString>
+
+// The recording file: a header, then records appended one after another until the recording
+// ends. Nothing is ever rewritten, so a file cut off at any point holds every record written
+// before the cut. docs/recording-format.md describes the bytes.
+namespace RecordingFormat {
+
+// "\x89TVXR\r\n\x1a": a high-bit byte, a name, a line break and an end-of-file mark, so that
+// a text transfer that touches any of them is caught.
+constexpr char magic[8] = {'\x89', 'T', 'V', 'X', 'R', '\r', '\n', '\x1a'};
+constexpr quint16 version = 1;
+// Magic, version, reserved word, length of the header body.
+constexpr int prefixSize = 16;
+// A header body longer than this is not believed (it holds a configuration text).
+constexpr quint32 maxHeaderBody = 16u * 1024 * 1024;
+// Every report is this long; a record stores it without its trailing zero bytes.
+constexpr int reportSize = 64;
+// Kind byte, at least one time byte, length byte; checksum after the data.
+constexpr int minRecordSize = 3 + 2;
+constexpr int maxTimeBytes = 10;
+
+enum class RecordKind : quint8 {
+    Report = 1,  // an input report the device sent
+    Request = 2, // an output report the program wrote
+};
+
+struct Header
+{
+    qint64 startMsUtc = 0;   // wall clock when the recording began, ms since 1970 UTC
+    qint32 utcOffsetS = 0;   // the local time's offset from UTC then
+    QString product;         // the device's product string
+    QString path;            // its system path (with the product, it gives the device's tag)
+    QString tag;             // the tag the window showed, "product [tag]"
+    QByteArray configuration; // the configuration text in force, as read from its file
+};
+
+// The header as stored: magic, version, body length, body, checksum.
+QByteArray encodeHeader(const Header &header);
+// Appends one record to out. timeDeltaUs: microseconds since the previous record (since the
+// recording began, for the first); data: the report, of which at most 64 bytes are kept.
+void appendRecord(QByteArray &out, RecordKind kind, quint64 timeDeltaUs, const QByteArray &data);
+
+// CRC-16 (CCITT) as every checksum of the file is computed.
+quint16 checksum(const char *data, int size);
+
+} // namespace RecordingFormat
+
+#endif // RECORDINGFORMAT_H

@@ -1,0 +1,76 @@
+#ifndef RECORDINGWRITER_H
+#define RECORDINGWRITER_H
+
+#include "recordingformat.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+// Writes a recording. record() may be called from any thread and only appends a few dozen
+// bytes to a buffer under a lock; a thread of the writer's own puts the buffer into the file
+// at least every flushInterval, so the exchange and parser threads never wait for the disk
+// and a crash loses at most the last fraction of a second.
+class RecordingWriter
+{
+public:
+    RecordingWriter() = default;
+    ~RecordingWriter();
+    RecordingWriter(const RecordingWriter &) = delete;
+    RecordingWriter &operator=(const RecordingWriter &) = delete;
+
+    // Creates the file (replacing one of that name) and writes the header. The header's start
+    // time is taken now when it is 0; record times count from this call. open() and close()
+    // come from one thread; record() may run meanwhile on others and is ignored while closed.
+    bool open(const QString &path, RecordingFormat::Header header);
+    bool isOpen() const;
+    QString fileName() const { return file.fileName(); }
+    const RecordingFormat::Header &header() const { return head; }
+
+    // Appends one record stamped with the report clock now, or at the given reading of it.
+    // Does nothing when the writer is not open or has failed.
+    void record(RecordingFormat::RecordKind kind, const QByteArray &data);
+    void record(RecordingFormat::RecordKind kind, const QByteArray &data, qint64 monotonicNs);
+
+    // Writes what is buffered and closes the file. Called by the destructor too.
+    void close();
+
+    // Records taken so far.
+    qint64 recordCount() const;
+    // A write failed or the disk fell too far behind: nothing more is recorded. The file
+    // holds every record up to the failure.
+    bool failed() const;
+    QString errorString() const;
+
+    static constexpr std::chrono::milliseconds flushInterval{250};
+    // Buffered bytes at which the writer thread is woken early, and at which recording gives
+    // up because the disk does not keep up.
+    static constexpr int wakeBytes = 1 << 20;
+    static constexpr int maxPendingBytes = 64 << 20;
+
+private:
+    void writeLoop();
+    void fail(const QString &message); // with lock held
+
+    RecordingFormat::Header head;
+    QFile file;
+    std::thread writer;
+
+    mutable std::mutex lock;
+    bool started = false;
+    std::condition_variable wake;
+    QByteArray pending;
+    bool stopping = false;
+    bool broken = false;
+    QString error;
+    qint64 startNs = 0;
+    quint64 lastUs = 0;
+    qint64 records = 0;
+};
+
+#endif // RECORDINGWRITER_H

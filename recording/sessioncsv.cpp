@@ -1,0 +1,180 @@
+#include "sessioncsv.h"
+
+#include "reportclock.h"
+
+#include <QDir>
+
+namespace {
+
+constexpr int bufferLimit = 64 * 1024;
+
+// Milliseconds from nanoseconds, rounded down also before the clock's reference point.
+qint64 floorMs(qint64 ns)
+{
+    return ns >= 0 ? ns / 1000000 : -((-ns + 999999) / 1000000);
+}
+
+} // namespace
+
+SessionCsvWriter::SessionCsvWriter(const QStringList &names, const QStringList &units)
+{
+    columns.reserve(names.size());
+    for (int i = 0; i < names.size(); ++i) {
+        const QString unit = units.value(i);
+        columns.append(unit.isEmpty() ? names.at(i)
+                                      : names.at(i) + QStringLiteral(" [") + unit + QLatin1Char(']'));
+    }
+}
+
+SessionCsvWriter::~SessionCsvWriter()
+{
+    flush();
+}
+
+QString SessionCsvWriter::fileNameFor(const QDateTime &start)
+{
+    return QStringLiteral("session-") + start.toString(QStringLiteral("yyyyMMdd-HHmmss"))
+        + QStringLiteral(".csv");
+}
+
+void SessionCsvWriter::writeToDirectory(const QString &dir)
+{
+    directory = dir;
+    toDirectory = true;
+    device = nullptr;
+}
+
+void SessionCsvWriter::writeTo(QIODevice *target)
+{
+    device = target;
+    toDirectory = false;
+}
+
+void SessionCsvWriter::setClock(qint64 wallMs, qint64 monotonicNs)
+{
+    clockWallMs = wallMs;
+    clockNs = monotonicNs;
+    clockSet = true;
+}
+
+QString SessionCsvWriter::fileName() const
+{
+    return ownFile ? ownFile->fileName() : QString();
+}
+
+void SessionCsvWriter::appendField(QByteArray &out, const QString &text)
+{
+    // Most values are short ASCII texts that need no quotes: copied as they are.
+    bool ascii = true;
+    bool quote = false;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        ascii = ascii && u < 0x80;
+        quote = quote || u == ',' || u == '"' || u == '\n' || u == '\r';
+    }
+    if (!quote) {
+        out += ascii ? text.toLatin1() : text.toUtf8();
+        return;
+    }
+    const QByteArray utf8 = text.toUtf8();
+    out += '"';
+    for (const char c : utf8) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+bool SessionCsvWriter::begin(qint64 monotonicNs)
+{
+    if (!clockSet)
+        setClock(QDateTime::currentMSecsSinceEpoch(), monotonicNowNs());
+    firstNs = monotonicNs;
+    started = true;
+
+    if (toDirectory) {
+        const QDateTime first =
+            QDateTime::fromMSecsSinceEpoch(clockWallMs + floorMs(monotonicNs - clockNs));
+        const QDir dir(directory.isEmpty() ? QDir::currentPath() : directory);
+        const QString base = fileNameFor(first);
+        QString path = dir.filePath(base);
+        for (int n = 2; QFile::exists(path); ++n)
+            path = dir.filePath(base.chopped(4) + QStringLiteral("-%1.csv").arg(n));
+        ownFile = std::make_unique<QFile>(path);
+        // Created only now: an existing file is never touched.
+        if (!ownFile->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            error = ownFile->errorString();
+            return false;
+        }
+        device = ownFile.get();
+    }
+    if (!device)
+        return false;
+
+    buffer += "time,elapsed_s";
+    for (const QString &column : qAsConst(columns)) {
+        buffer += ',';
+        appendField(buffer, column);
+    }
+    buffer += '\n';
+    return true;
+}
+
+void SessionCsvWriter::appendTime(qint64 wallMs)
+{
+    // Formatting a local time is the costly part of a row; it changes once a second.
+    const qint64 second = wallMs >= 0 ? wallMs / 1000 : (wallMs - 999) / 1000;
+    if (second != cachedSecond) {
+        cachedSecond = second;
+        cachedSecondText = QDateTime::fromMSecsSinceEpoch(second * 1000)
+                               .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
+                               .toLatin1();
+    }
+    const int ms = int(wallMs - second * 1000);
+    buffer += cachedSecondText;
+    const char digits[5] = {'.', char('0' + ms / 100), char('0' + ms / 10 % 10), char('0' + ms % 10), 0};
+    buffer += digits;
+}
+
+void SessionCsvWriter::appendRow(qint64 monotonicNs, const QStringList &texts)
+{
+    if (!started && !begin(monotonicNs))
+        return;
+    if (!device || !error.isEmpty())
+        return;
+
+    appendTime(clockWallMs + floorMs(monotonicNs - clockNs));
+    buffer += ',';
+    const qint64 elapsedUs = qMax<qint64>(0, (monotonicNs - firstNs) / 1000);
+    buffer += QByteArray::number(elapsedUs / 1000000);
+    buffer += '.';
+    const QByteArray fraction = QByteArray::number(elapsedUs % 1000000);
+    buffer += QByteArray(6 - fraction.size(), '0');
+    buffer += fraction;
+    for (int i = 0; i < columns.size(); ++i) {
+        buffer += ',';
+        appendField(buffer, texts.value(i));
+    }
+    buffer += '\n';
+    ++rows;
+    if (buffer.size() >= bufferLimit) {
+        if (device->write(buffer) != buffer.size())
+            error = device->errorString();
+        buffer.clear();
+    }
+}
+
+bool SessionCsvWriter::flush()
+{
+    if (!device)
+        return buffer.isEmpty();
+    if (!buffer.isEmpty()) {
+        if (device->write(buffer) != buffer.size() && error.isEmpty())
+            error = device->errorString();
+        buffer.clear();
+    }
+    if (auto *file = qobject_cast<QFileDevice *>(device))
+        file->flush();
+    return error.isEmpty();
+}

@@ -1,0 +1,211 @@
+#include "replayplatform.h"
+
+#include <cstring>
+
+// What the exchange thread holds of the open replay device.
+class ReplayConnection : public HidConnection
+{
+public:
+    explicit ReplayConnection(ReplayPlatform &platform) : platform(platform) {}
+
+    Result read(unsigned char *buffer, int timeoutMs) override
+    {
+        return platform.read(buffer, timeoutMs);
+    }
+    Result write(const unsigned char *, int) override
+    {
+        return platform.isFinished() ? Result::Failed : Result::Done;
+    }
+
+private:
+    ReplayPlatform &platform;
+};
+
+ReplayPlatform::ReplayPlatform(QObject *parent) : HidPlatform(parent) {}
+
+ReplayPlatform::~ReplayPlatform()
+{
+    if (HidPlatform::instance() == this)
+        HidPlatform::install(nullptr);
+}
+
+bool ReplayPlatform::load(const QString &path, double playbackSpeed)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    loaded = reader.open(path);
+    error = reader.errorString();
+    speed = playbackSpeed > 0 ? playbackSpeed : 0;
+    paused = false;
+    finishedPlaying = !loaded;
+    clockStarted = false;
+    haveUpcoming = false;
+    played = 0;
+    lastPlayedUs = 0;
+    problem.clear();
+    return loaded;
+}
+
+QString ReplayPlatform::errorString() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return error;
+}
+
+RecordingFormat::Header ReplayPlatform::header() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return reader.header();
+}
+
+QString ReplayPlatform::productString() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return reader.header().product;
+}
+
+QString ReplayPlatform::devicePath() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    // A recording begun with no device open names none; it still plays as one.
+    const QString recorded = reader.header().path;
+    return recorded.isEmpty() ? QStringLiteral("replay:") + reader.fileName() : recorded;
+}
+
+void ReplayPlatform::setPaused(bool pause)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (pause == paused)
+            return;
+        const Clock::time_point now = Clock::now();
+        if (clockStarted) {
+            if (pause)
+                anchorUs = recordingTimeNow(now);
+            anchor = now;
+        }
+        paused = pause;
+    }
+    changed.notify_all();
+}
+
+void ReplayPlatform::setBacklogLimit(std::function<int()> function, int limit)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    backlog = std::move(function);
+    backlogLimit = limit;
+}
+
+bool ReplayPlatform::isPaused() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return paused;
+}
+
+bool ReplayPlatform::isFinished() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return finishedPlaying;
+}
+
+qint64 ReplayPlatform::reportsPlayed() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return played;
+}
+
+double ReplayPlatform::secondsPlayed() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return played ? double(lastPlayedUs - firstUs) / 1e6 : 0.0;
+}
+
+QString ReplayPlatform::endProblem() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return problem;
+}
+
+DeviceList ReplayPlatform::enumerate()
+{
+    DeviceList list;
+    if (!isFinished())
+        list.append(qMakePair(productString(), devicePath()));
+    return list;
+}
+
+std::unique_ptr<HidConnection> ReplayPlatform::open(const QString &path)
+{
+    if (isFinished() || path != devicePath())
+        return nullptr;
+    std::lock_guard<std::mutex> guard(lock);
+    if (!clockStarted) {
+        // The timeline starts with the first report, at the first open.
+        clockStarted = true;
+        anchor = Clock::now();
+        anchorUs = haveUpcoming || fetchNext() ? upcoming.timeUs : 0;
+        firstUs = anchorUs;
+    }
+    return std::make_unique<ReplayConnection>(*this);
+}
+
+bool ReplayPlatform::fetchNext()
+{
+    while (reader.next(upcoming)) {
+        if (upcoming.kind == RecordingFormat::RecordKind::Report) {
+            haveUpcoming = true;
+            return true;
+        }
+    }
+    haveUpcoming = false;
+    return false;
+}
+
+quint64 ReplayPlatform::recordingTimeNow(Clock::time_point now) const
+{
+    if (paused || speed == 0)
+        return anchorUs;
+    const double elapsedUs = std::chrono::duration<double, std::micro>(now - anchor).count();
+    return anchorUs + quint64(qMax(0.0, elapsedUs * speed));
+}
+
+ReplayPlatform::Clock::time_point ReplayPlatform::dueTime() const
+{
+    if (speed == 0 || upcoming.timeUs <= anchorUs)
+        return anchor;
+    const double waitUs = double(upcoming.timeUs - anchorUs) / speed;
+    return anchor + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::micro>(waitUs));
+}
+
+HidConnection::Result ReplayPlatform::read(unsigned char *buffer, int timeoutMs)
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::unique_lock<std::mutex> guard(lock);
+    for (;;) {
+        if (finishedPlaying)
+            return HidConnection::Result::Failed;
+        if (!haveUpcoming && !fetchNext()) {
+            finishedPlaying = true;
+            problem = reader.errorString();
+            guard.unlock();
+            // Pulled out: the window re-lists and finds the device gone.
+            emit devicesChanged();
+            emit finished();
+            return HidConnection::Result::Failed;
+        }
+        const Clock::time_point now = Clock::now();
+        const bool behind = backlog && backlog() > backlogLimit;
+        if (!paused && !behind) {
+            if (dueTime() <= now) {
+                std::memcpy(buffer, upcoming.data.constData(), RecordingFormat::reportSize);
+                haveUpcoming = false;
+                ++played;
+                lastPlayedUs = upcoming.timeUs;
+                return HidConnection::Result::Done;
+            }
+        }
+        if (now >= deadline)
+            return HidConnection::Result::TimedOut;
+        const Clock::time_point until = paused || behind ? deadline : qMin(deadline, dueTime());
+        changed.wait_until(guard, until);
+    }
+}

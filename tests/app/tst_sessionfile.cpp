@@ -1,0 +1,185 @@
+#include "reports.h"
+#include "simulatedwindowtest.h"
+#include "windowtesting.h"
+
+#include "sessioncsv.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <qcustomplot.h>
+
+namespace {
+
+// A name with a comma, values with quotes, commas and line breaks: all must stay one field.
+const char *const sessionConfig = R"({
+  "settings": {"maxPlotXPoints": 10 %1},
+  "commands": [
+    {"id": 0, "in": [{"name": "level", "type": "uint16", "units": "mV", "script": "x * 0.5"},
+                     {"name": "state", "type": "uint8", "view": "hex"},
+                     {"name": "note, text", "type": "string", "view": "str"}]},
+    {"id": 4, "name": "Status", "in": [{"name": "code", "type": "uint8"}]}
+  ]})";
+
+QByteArray configWith(const char *settings)
+{
+    return QString::fromUtf8(sessionConfig).arg(QString::fromUtf8(settings)).toUtf8();
+}
+
+QByteArray telemetry(quint16 level, quint8 state, const QByteArray &note)
+{
+    QByteArray report = inputReport(0, {quint8(level & 0xff), quint8(level >> 8), state});
+    report.replace(5, note.size(), note);
+    return report.left(64);
+}
+
+QStringList sessionFiles()
+{
+    return QDir::current().entryList({QStringLiteral("session-*.csv")}, QDir::Files);
+}
+
+QByteArray contentOf(const QString &name)
+{
+    QFile file(name);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+} // namespace
+
+class TestSessionFile : public SimulatedWindowTest
+{
+    Q_OBJECT
+
+    bool waitForSamples(quint64 count)
+    {
+        DataParser *parser = MainWindowProbe(*window).parser();
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 5000) {
+            {
+                std::lock_guard<std::mutex> lock(parser->stateLock);
+                if (parser->sampleCounter >= count)
+                    return true;
+            }
+            QTest::qWait(1);
+        }
+        return false;
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(QDir::setCurrent(workDir.path()));
+        for (const QString &name : QDir::current().entryList(QDir::Files))
+            QFile::remove(name);
+    }
+    void cleanup() { closeWindow(); }
+    void cleanupTestCase() { removeConfig(); }
+
+    void sessionFileHasTimeUnitsAndQuotedValues()
+    {
+        writeConfig(configWith(""));
+        openWindow();
+        device->injectReport(telemetry(4660, 0xff, "say \"hi\", ok"));
+        device->injectReport(inputReport(4, {0x07})); // an answer is no row
+        device->injectReport(telemetry(3, 0x01, "two\nlines"), 300);
+        QVERIFY(waitForSamples(2));
+
+        // Rows reach the file within about a second, with the window still open.
+        QTRY_COMPARE_WITH_TIMEOUT(sessionFiles().size(), 1, 2000);
+        const QString name = sessionFiles().first();
+        QVERIFY(QRegularExpression(QStringLiteral("^session-\\d{8}-\\d{6}\\.csv$")).match(name).hasMatch());
+        QTRY_VERIFY_WITH_TIMEOUT(contentOf(name).count('\n') == 4, 2000);
+
+        closeWindow();
+        const QByteArray text = contentOf(name);
+        const QByteArray header = "time,elapsed_s,level [mV],state,\"note, text\"\n";
+        QVERIFY2(text.startsWith(header), text.constData());
+        const QRegularExpression row(QStringLiteral(
+            "^(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}),(\\d+\\.\\d{6}),(.*)$"),
+            QRegularExpression::DotMatchesEverythingOption);
+        const QStringList rows = QString::fromUtf8(text.mid(header.size())).split(QStringLiteral("\n2"));
+        QCOMPARE(rows.size(), 2);
+        const auto first = row.match(rows[0]);
+        const auto second = row.match(QLatin1Char('2') + rows[1]);
+        QVERIFY2(first.hasMatch() && second.hasMatch(), text.constData());
+        QCOMPARE(first.captured(2), QStringLiteral("0.000000"));
+        QCOMPARE(first.captured(3), QStringLiteral("2330,ff,\"say \"\"hi\"\", ok\""));
+        QCOMPARE(second.captured(3), QStringLiteral("1.5,1,\"two\nlines\"\n"));
+        // The reports were 300 ms apart; the time column and elapsed_s agree.
+        const double elapsed = second.captured(2).toDouble();
+        QVERIFY2(elapsed >= 0.2 && elapsed < 2.0, qPrintable(second.captured(2)));
+        const QDateTime t0 = QDateTime::fromString(first.captured(1), Qt::ISODateWithMs);
+        const QDateTime t1 = QDateTime::fromString(second.captured(1), Qt::ISODateWithMs);
+        QVERIFY2(qAbs(t0.msecsTo(t1) - elapsed * 1000) < 1.0, text.constData());
+        QVERIFY(qAbs(t0.msecsTo(QDateTime::currentDateTime())) < 60000);
+        // The per-value log files are as they always were.
+        QCOMPARE(contentOf(QStringLiteral("level.csv")), QByteArray("\n\n\n2330\n1.5\n"));
+    }
+
+    void sessionLogFalseWritesNoSessionFile()
+    {
+        writeConfig(configWith(R"(, "sessionLog": false)"));
+        openWindow();
+        device->injectReport(telemetry(1, 1, ""));
+        QVERIFY(waitForSamples(1));
+        closeWindow();
+        QVERIFY(QFile::exists(QStringLiteral("level.csv")));
+        QCOMPARE(sessionFiles(), QStringList());
+    }
+
+    void reportsAreTimedWhenTheyArriveNotWhenDecoded()
+    {
+        CommandDescription description(QJsonDocument::fromJson(
+            R"({"id": 0, "in": [{"name": "n", "type": "uint8"}]})").object());
+        DataParser parser(description, 0, nullptr, false);
+        parser.descriptions.insert(0, description);
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        auto writer = std::make_unique<SessionCsvWriter>(description.inNames, description.inUnits);
+        writer->writeTo(&out);
+        parser.setSessionLog(std::move(writer));
+
+        parser.appendNewData(inputReport(0, {1}));
+        QTest::qSleep(250);
+        parser.appendNewData(inputReport(0, {2}));
+        parser.start(); // both are decoded now, at once
+        QTRY_COMPARE(parser.queuedReports(), 0);
+        parser.stopParsing();
+        parser.wait();
+        const QList<QByteArray> lines = out.data().split('\n');
+        QCOMPARE(lines.size(), 4);
+        const double elapsed = lines[2].split(',').at(1).toDouble();
+        QVERIFY2(elapsed >= 0.24 && elapsed < 1.0, lines[2].constData());
+    }
+
+    void timeAxisShowsSecondsSinceTheFirstReport()
+    {
+        writeConfig(configWith(R"(, "plotTimeAxis": true)"));
+        openWindow();
+        MainWindowProbe probe(*window);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        probe.replotTimer()->stop();
+        QCustomPlot *plot = probe.plots().at(0);
+        QCOMPARE(plot->xAxis->label(), QStringLiteral("время, с"));
+        probe.replot();
+        QCOMPARE(plot->graph(0)->dataCount(), 0); // no made-up history on a time axis
+
+        device->injectReport(telemetry(10, 0, ""));
+        device->injectReport(telemetry(20, 0, ""), 400);
+        QVERIFY(waitForSamples(2));
+        probe.replot();
+        QCOMPARE(plot->graph(0)->dataCount(), 2);
+        QCOMPARE(plot->graph(0)->data()->at(0)->key, 0.0);
+        const double second = plot->graph(0)->data()->at(1)->key;
+        QVERIFY2(second >= 0.3 && second < 3.0, qPrintable(QString::number(second)));
+        QCOMPARE(plot->graph(0)->data()->at(1)->value, 10.0);
+    }
+};
+
+QTEST_MAIN(TestSessionFile)
+#include "tst_sessionfile.moc"
