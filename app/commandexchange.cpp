@@ -50,6 +50,8 @@ void MainWindow::dataExchangeTimeout()
 
 void MainWindow::handleReport()
 {
+    // Cleared before reading: a report decoded from here on asks for another call.
+    reportPending = false;
     std::lock_guard<std::mutex> lock(parser->stateLock);
     // Answers are kept one by one, so an answer is never lost to the reports that follow it.
     while (!parser->answers.isEmpty())

@@ -42,9 +42,21 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
         for (PlotFeed &feed : plotFeeds)
             feed.invalidate();
     });
-    // newData is emitted with the exchange thread's handle lock held: always queued.
-    connect(usb, &usbHID::newData, parser, &DataParser::appendNewData, Qt::QueuedConnection);
-    connect(parser, &DataParser::dataReady, this, &MainWindow::handleReport, Qt::QueuedConnection);
+    // A report goes straight from the exchange thread into the parser's queue: appending takes
+    // only the queue's own lock, and a trip through the GUI thread's event queue would cost
+    // that thread an event per report. The parser gets bytes of its own, so the exchange
+    // thread's read buffer is never shared and is read into again without a hand-back through
+    // reference counts inside QtCore.
+    connect(usb, &usbHID::newData, parser, [this](const QByteArray &report) {
+        parser->appendNewData(QByteArray(report.constData(), report.size()));
+    }, Qt::DirectConnection);
+    // One pending handleReport serves every report decoded before it runs: it takes every
+    // answer one by one and the newest telemetry, so asking for one per report would only
+    // flood the GUI thread at high rates.
+    connect(parser, &DataParser::dataReady, this, [this] {
+        if (!reportPending.exchange(true))
+            QMetaObject::invokeMethod(this, &MainWindow::handleReport, Qt::QueuedConnection);
+    }, Qt::DirectConnection);
     connectRecorder();
 
     parser->descriptions.insert(telemetry.id, telemetry);

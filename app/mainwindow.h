@@ -12,22 +12,27 @@
 #include <QStringList>
 #include <QVector>
 
+#include <atomic>
 #include <memory>
 
 class RecordingWriter;
 class QCheckBox;
 class QCustomPlot;
 class QLineEdit;
+class QMenu;
 class QTimer;
 class QTreeWidgetItem;
 class DataParser;
 class MainWindowForm;
+class PlotCursors;
+class PlotNavigation;
 class usbHID;
 struct DecodedAnswer;
 
 // The one window of the program. Its implementation is split by concern:
 // mainwindow.cpp (start-up and shut-down), configloading.cpp, deviceselection.cpp,
-// plotsandvalues.cpp, console.cpp, commandform.cpp, commandexchange.cpp, sessionrecording.cpp.
+// plotsandvalues.cpp, plotpause.cpp, plotmenu.cpp, console.cpp, commandform.cpp,
+// commandexchange.cpp, sessionrecording.cpp.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -74,7 +79,18 @@ private:
     void addValueRow(int index);
     void addPlot(int index);
     void addPlotButtons();
-    void refreshPlot(int index);
+    bool takeSamples(int index);
+    void drawPlot(int index, bool now);
+    // plotpause.cpp
+    void addPauseSwitch();
+    void setPlotsPaused(bool paused);
+    // plotmenu.cpp
+    QMenu *plotMenu(int index);
+    void savePlotImage(int index);
+    void copyPlotImage(int index);
+    void savePlotPoints(int index);
+    QString askSavePath(const QString &title, const QString &suggestedName, const QString &filter,
+                        const QString &suffix);
     // console.cpp
     void appendRequestRecord(const QByteArray &request);
     void appendReportRecord(int id, const QByteArray &report);
@@ -113,7 +129,13 @@ private:
     QElapsedTimer lastOpenAttempt;
     QVector<QColor> colourCycle;
     QVector<PlotFeed> plotFeeds;
-    QVector<bool> plotsBehind; // skipped by a tick while out of view
+    QVector<bool> plotsBehind; // picture not drawn from the graph's samples (skipped while out of view)
+    QVector<PlotNavigation *> plotNavigations;
+    QVector<PlotCursors *> plotCursors;
+    QCheckBox *pauseSwitch = nullptr;
+    // A handleReport is queued and has not begun (set by the parser thread, cleared by the GUI).
+    std::atomic<bool> reportPending{false};
+    bool plotsPaused = false;
     // Settings of the session file and the plots' key axis.
     bool sessionLogEnabled = true;
     bool plotTimeAxis = false;

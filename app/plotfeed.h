@@ -13,8 +13,9 @@ class PlotFeed
 {
 public:
     // Makes the graph's data equal to the first n keys and values, n being the shorter
-    // list's length. Called with the parser's state lock held.
-    void update(QCPGraph *graph, const QList<double> &keys, const QList<double> &values);
+    // list's length; false when the graph already held exactly those. Called with the
+    // parser's state lock held.
+    bool update(QCPGraph *graph, const QList<double> &keys, const QList<double> &values);
     // The next update copies the whole window (the plot history started afresh).
     void invalidate() { synced = false; }
 

@@ -2,9 +2,13 @@
 
 #include "dataparser.h"
 #include "mainwindowform.h"
+#include "plotcursors.h"
+#include "plotnavigation.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QLayout>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -34,7 +38,6 @@ void MainWindow::addPlot(int index)
     auto *plot = new QCustomPlot(this);
     plots.append(plot);
     plot->setMinimumHeight(200);
-    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     // A 2-pixel line drawn segment by segment instead of as one stroked path: the same picture
     // but for the joins, at a fraction of the cost when many points share a pixel column.
     plot->setPlottingHint(QCP::phFastPolylines, true);
@@ -51,6 +54,23 @@ void MainWindow::addPlot(int index)
     plotFeeds.append(PlotFeed());
     plotsBehind.append(false);
     plot->installEventFilter(this);
+
+    // Zoom and drag on either axis; a double click on a plot without cursors follows the data
+    // again. A click gives the plot the keyboard, for the space bar's pause.
+    auto *navigation = new PlotNavigation(plot);
+    plotNavigations.append(navigation);
+    auto *cursors = new PlotCursors(plot, units);
+    // The readouts speak of time where the key axis counts seconds.
+    cursors->setTimeAxis(plot->xAxis->label() == tr("время, с"));
+    plotCursors.append(cursors);
+    connect(cursors, &PlotCursors::resetRequested, navigation, &PlotNavigation::follow);
+    plot->setFocusPolicy(Qt::ClickFocus);
+    plot->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(plot, &QWidget::customContextMenuRequested, this, [this, index, plot](const QPoint &position) {
+        QMenu *menu = plotMenu(index);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(plot->mapToGlobal(position));
+    });
 
     auto *plotSwitch = new QCheckBox(this);
     plotSwitch->setChecked(true);
@@ -72,6 +92,8 @@ void MainWindow::addPlotButtons()
     showAll->setCursor(Qt::PointingHandCursor);
     form->frame->layout()->addWidget(showAll);
     connect(showAll, &QPushButton::clicked, this, &MainWindow::showAllPlots);
+
+    addPauseSwitch();
 }
 
 void MainWindow::hideAllPlots()
@@ -89,39 +111,60 @@ void MainWindow::showAllPlots()
 void MainWindow::replotGraphs()
 {
     for (int i = 0; i < telemetry.inTypes.size(); ++i) {
-        if (plotSwitches[i]->isChecked()) {
+        // A paused plot keeps its picture; its samples wait in the parser's window.
+        if (plotSwitches[i]->isChecked() && !plotsPaused) {
             // Drawing is what a tick costs, and drawing a plot nobody can see is wasted: it is
             // brought up to date when it comes into view (see eventFilter).
             if (plots[i]->visibleRegion().isEmpty())
                 plotsBehind[i] = true;
-            else
-                refreshPlot(i);
+            // The same samples in the same ranges make the same picture: drawing it again is
+            // waste.
+            else if (takeSamples(i) || plotsBehind[i])
+                drawPlot(i, true);
         }
         valueItems[i]->setText(1, valueTexts.at(i));
     }
 }
 
-void MainWindow::refreshPlot(int index)
+bool MainWindow::takeSamples(int index)
 {
-    QCustomPlot *plot = plots[index];
-    {
-        std::lock_guard<std::mutex> lock(parser->stateLock);
-        if (index < parser->yValues.size())
-            plotFeeds[index].update(plot->graph(0), parser->xValues, parser->yValues.at(index));
-    }
-    plot->rescaleAxes(false);
-    plot->replot(QCustomPlot::rpRefreshHint);
+    std::lock_guard<std::mutex> lock(parser->stateLock);
+    return index < parser->yValues.size()
+           && plotFeeds[index].update(plots[index]->graph(0), parser->xValues, parser->yValues.at(index));
+}
+
+void MainWindow::drawPlot(int index, bool now)
+{
+    if (plotNavigations[index]->isFollowing())
+        plotNavigations[index]->fitToData();
+    plotCursors[index]->followPointer();
+    plots[index]->replot(now ? QCustomPlot::rpRefreshHint : QCustomPlot::rpQueuedRefresh);
     plotsBehind[index] = false;
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    // A plot that a tick skipped is about to be painted because it came into view (scrolled,
-    // resized, restored): it shows the current window at once, not one tick later.
-    if (event->type() == QEvent::Paint) {
-        const int index = plots.indexOf(qobject_cast<QCustomPlot *>(watched));
-        if (index >= 0 && plotsBehind[index] && plotSwitches[index]->isChecked())
-            refreshPlot(index);
+    if (event->type() != QEvent::Paint && event->type() != QEvent::KeyPress)
+        return QMainWindow::eventFilter(watched, event);
+    const int index = plots.indexOf(qobject_cast<QCustomPlot *>(watched));
+    if (index < 0)
+        return QMainWindow::eventFilter(watched, event);
+
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            if (!key->isAutoRepeat())
+                pauseSwitch->toggle();
+            return true;
+        }
+    } else if (plotsBehind[index] && plotSwitches[index]->isChecked()) {
+        // A plot that a tick skipped is about to be painted because it came into view
+        // (scrolled, resized, restored): it shows the current window at once (while paused,
+        // the samples it took at the pause), not one tick later. Its buffers are drawn now and
+        // the paint under way shows them.
+        if (!plotsPaused)
+            takeSamples(index);
+        drawPlot(index, false);
     }
     return QMainWindow::eventFilter(watched, event);
 }

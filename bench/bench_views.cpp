@@ -6,13 +6,20 @@
 //   replot.ms_per_tick.100k   the same with 100,001 points
 // each with values that change slowly (three waves per window), and
 //   replot.ms_per_tick.dense.10k, replot.ms_per_tick.dense.100k
-// with a wave every 500 samples, so that every pixel column of the line spans its full height.
+// with a wave every 500 samples, so that every pixel column of the line spans its full height;
+//   replot.ms_per_tick.cursors.1k  as .1k with cursors A and B placed on every plot and the
+//                                  crosshair shown on the first
+//   replot.ms_per_tick.paused      as .1k with the plots paused ("Пауза")
+//   replot.cpu_ms_per_tick.*       the GUI thread's processor time of the same ticks, which a
+//                                  busy machine disturbs less than their wall time
+//   replot.host_load_1min          the machine's load while the figures were taken.
 #include "dataparser.h"
 #include "fieldcodec.h"
 #include "mainwindow.h"
 #include "simplatform.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +35,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
+#include <cstdlib>
 
 // The window lets a class of this name read its members.
 class MainWindowProbe
@@ -45,6 +54,21 @@ private:
 };
 
 namespace {
+
+// Processor time of the calling thread, in milliseconds: on a busy machine a tick's wall time
+// includes the time other processes held the processor, its processor time does not.
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+struct TickCost
+{
+    double wallMs;
+    double cpuMs;
+};
 
 constexpr int plotsInView = 4;
 constexpr int reportsPerTick = 5;
@@ -123,7 +147,25 @@ bool waitForSamples(DataParser *parser, quint64 count)
     return false;
 }
 
-double msPerTick(int points, int period)
+enum class Mode { Live, Cursors, Paused };
+
+// Cursors A and B on a plot, and the crosshair if asked (the pointer is over one plot at a
+// time), placed as the operator places them.
+void placeCursors(QCustomPlot *plot, bool crosshair)
+{
+    plot->replot();
+    const QRect rect = plot->axisRect()->rect();
+    const int y = rect.center().y();
+    QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, QPoint(rect.left() + rect.width() / 4, y));
+    QTest::mouseClick(plot, Qt::LeftButton, Qt::ShiftModifier, QPoint(rect.left() + rect.width() * 3 / 4, y));
+    if (!crosshair)
+        return;
+    const QPoint hover(rect.center());
+    QMouseEvent move(QEvent::MouseMove, hover, plot->mapToGlobal(hover), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(plot, &move);
+}
+
+TickCost msPerTick(int points, int period, Mode mode)
 {
     writeConfigBesideExecutable(benchConfig(points));
     SimPlatform sim;
@@ -145,8 +187,15 @@ double msPerTick(int points, int period)
     QCoreApplication::processEvents();
 
     fillHistory(probe.parser(), period);
+    if (mode == Mode::Cursors) {
+        for (QCustomPlot *plot : plots)
+            placeCursors(plot, plot == plots.constFirst());
+    } else if (mode == Mode::Paused) {
+        window.findChild<QCheckBox *>(QStringLiteral("cbPause"))->setChecked(true);
+    }
     quint64 sample = 0;
     double totalMs = 0;
+    double totalCpuMs = 0;
     for (int tick = 0; tick < warmUpTicks + measuredTicks; ++tick) {
         for (int r = 0; r < reportsPerTick; ++r)
             device->injectReport(telemetryReport(probe.telemetry(), sample++, period));
@@ -154,16 +203,20 @@ double msPerTick(int points, int period)
             qFatal("telemetry did not arrive");
         QElapsedTimer timer;
         timer.start();
+        const double cpuStart = threadCpuMs();
         probe.replot();
+        const double cpuMs = threadCpuMs() - cpuStart;
         const double ms = double(timer.nsecsElapsed()) / 1e6;
-        if (tick >= warmUpTicks)
+        if (tick >= warmUpTicks) {
             totalMs += ms;
+            totalCpuMs += cpuMs;
+        }
         // Halfway, scroll so that other plots come into view.
         if (tick == warmUpTicks + measuredTicks / 2)
             area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum() / 2);
         QCoreApplication::processEvents();
     }
-    return totalMs / measuredTicks;
+    return TickCost{totalMs / measuredTicks, totalCpuMs / measuredTicks};
 }
 
 } // namespace
@@ -177,16 +230,25 @@ int main(int argc, char *argv[])
     QTemporaryDir workDir;
     QDir::setCurrent(workDir.path());
 
-    const struct { const char *name; int points; int period; } cases[] = {
-        {"replot.ms_per_tick.1k", 1000, 333},
-        {"replot.ms_per_tick.10k", 10000, 3333},
-        {"replot.ms_per_tick.100k", 100000, 33333},
-        {"replot.ms_per_tick.dense.10k", 10000, 500},
-        {"replot.ms_per_tick.dense.100k", 100000, 500},
+    const struct { const char *name; int points; int period; Mode mode; } cases[] = {
+        {"replot.ms_per_tick.1k", 1000, 333, Mode::Live},
+        {"replot.ms_per_tick.10k", 10000, 3333, Mode::Live},
+        {"replot.ms_per_tick.100k", 100000, 33333, Mode::Live},
+        {"replot.ms_per_tick.dense.10k", 10000, 500, Mode::Live},
+        {"replot.ms_per_tick.dense.100k", 100000, 500, Mode::Live},
+        {"replot.ms_per_tick.cursors.1k", 1000, 333, Mode::Cursors},
+        {"replot.ms_per_tick.paused", 1000, 333, Mode::Paused},
     };
     for (const auto &c : cases) {
-        std::printf("%s: %.2f ms\n", c.name, msPerTick(c.points, c.period));
+        const TickCost cost = msPerTick(c.points, c.period, c.mode);
+        std::printf("%s: %.3f ms\n", c.name, cost.wallMs);
+        std::printf("%s: %.3f ms\n", QByteArray(c.name).replace("ms_per_tick", "cpu_ms_per_tick").constData(),
+                    cost.cpuMs);
         std::fflush(stdout);
     }
+    // The machine may be shared: figures taken under load elsewhere read worse.
+    double load[1] = {0};
+    if (getloadavg(load, 1) == 1)
+        std::printf("replot.host_load_1min: %.2f runnable\n", load[0]);
     return 0;
 }

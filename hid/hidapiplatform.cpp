@@ -56,7 +56,9 @@ QString fromWide(const wchar_t *text)
 
 HidapiPlatform::HidapiPlatform(QObject *parent) : HidPlatform(parent)
 {
-    hid_init();
+    // hidapi fails to start where the system lacks a call it needs (under Wine, for one); the
+    // program then sees no device rather than calling into a library that is not ready.
+    ready = hid_init() == 0;
 #if defined(Q_OS_LINUX)
     monitor = new UdevMonitor(this);
     connect(monitor, &UdevMonitor::devicesChanged, this, &HidPlatform::devicesChanged);
@@ -79,12 +81,15 @@ HidapiPlatform::~HidapiPlatform()
 {
     if (HidPlatform::instance() == this)
         HidPlatform::install(nullptr);
-    hid_exit();
+    if (ready)
+        hid_exit();
 }
 
 DeviceList HidapiPlatform::enumerate()
 {
     DeviceList devices;
+    if (!ready)
+        return devices;
     hid_device_info *all = hid_enumerate(deviceVendorId, deviceProductId);
     for (hid_device_info *d = all; d; d = d->next) {
         if (!d->path || !*d->path)
@@ -100,7 +105,7 @@ DeviceList HidapiPlatform::enumerate()
 
 std::unique_ptr<HidConnection> HidapiPlatform::open(const QString &path)
 {
-    if (path.isEmpty())
+    if (!ready || path.isEmpty())
         return nullptr;
     hid_device *device = hid_open_path(path.toLocal8Bit().constData());
     if (!device)

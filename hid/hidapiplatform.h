@@ -22,6 +22,7 @@ public:
     std::unique_ptr<HidConnection> open(const QString &path) override;
 
 private:
+    bool ready = false; // whether hidapi started; without it there are no devices
     UdevMonitor *monitor = nullptr;
     DeviceList lastListed; // where the list is polled for changes
 };

@@ -52,6 +52,9 @@ private:
     bool quitting = false;
 #ifdef Q_OS_LINUX
     clockid_t evaluatingThreadClock{};
+#elif defined(Q_OS_WIN)
+    void *evaluatingThread = nullptr; // a thread handle, closed by the destructor
+    unsigned long evaluatingThreadId = 0;
 #endif
     std::thread watcher;
 };

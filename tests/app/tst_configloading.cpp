@@ -221,8 +221,14 @@ private slots:
     {
         QTest::addColumn<QString>("executable");
         QTest::addColumn<QString>("expected");
+#ifdef Q_OS_WIN
+        // On Windows the name is the file name up to its last dot.
+        QTest::newRow("other") << QStringLiteral("other.exe") << QStringLiteral("from other.json");
+        QTest::newRow("a.b") << QStringLiteral("a.b.exe") << QStringLiteral("from a.b.json");
+#else
         QTest::newRow("other") << QStringLiteral("other") << QStringLiteral("from other.json");
         QTest::newRow("a.b") << QStringLiteral("a.b") << QStringLiteral("from a.b.json");
+#endif
     }
     void configurationIsNamedAfterTheExecutable()
     {

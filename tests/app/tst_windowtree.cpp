@@ -263,13 +263,13 @@ private slots:
         QCOMPARE(probe.plots().at(8)->yAxis->label(), QStringLiteral("V"));
     }
 
-    void switchesThenButtonsInTheFlow()
+    void switchesThenButtonsThenPauseInTheFlow()
     {
         MainWindowProbe probe(*window);
         QStringList expected;
         for (int i = 1; i <= 9; ++i)
             expected << QStringLiteral("v%1").arg(i);
-        expected << QStringLiteral("Скрыть все") << QStringLiteral("Показывать все");
+        expected << QStringLiteral("Скрыть все") << QStringLiteral("Показывать все") << QStringLiteral("Пауза");
         QCOMPARE(flowTexts(child<QGroupBox>("frame")->layout()), expected);
         for (QCheckBox *plotSwitch : probe.plotSwitches()) {
             QVERIFY(plotSwitch->isChecked());

@@ -19,12 +19,21 @@
 class QCheckBox;
 class QCustomPlot;
 class QLineEdit;
+class QMenu;
+class PlotCursors;
+class PlotNavigation;
 
-// The window reads the JSON file named after the running executable, beside it.
+// The window reads the JSON file named after the running executable, beside it (on Windows
+// without the ".exe").
 inline QString configPathOfThisExecutable()
 {
     const QFileInfo executable(QCoreApplication::applicationFilePath());
-    return executable.path() + QLatin1Char('/') + executable.fileName() + QStringLiteral(".json");
+#ifdef Q_OS_WIN
+    const QString name = executable.completeBaseName();
+#else
+    const QString name = executable.fileName();
+#endif
+    return executable.path() + QLatin1Char('/') + name + QStringLiteral(".json");
 }
 
 inline void writeConfig(const QByteArray &json)
@@ -60,6 +69,9 @@ public:
     QTimer *exchangeTimer() const { return window.exchangeTimer; }
     DataParser *parser() const { return window.parser; }
     usbHID *usb() const { return window.usb; }
+    PlotCursors *plotCursors(int index) const { return window.plotCursors.at(index); }
+    PlotNavigation *plotNavigation(int index) const { return window.plotNavigations.at(index); }
+    QMenu *plotMenu(int index) { return window.plotMenu(index); }
 
     void replot() { window.replotGraphs(); }
     void timeOut() { window.dataExchangeTimeout(); }
