@@ -3,6 +3,7 @@
 
 #include "dataparser.h"
 #include "devicetag.h"
+#include "hidplatform.h"
 #include "mainwindowform.h"
 #include "usbhid.h"
 
@@ -30,17 +31,62 @@ QString deviceText(const QString &product, const QString &path)
     return product + QStringLiteral(" [") + deviceTag(product, path) + QStringLiteral("]");
 }
 
-// The status text for the chosen device. A device that did not open (on Linux, usually for
-// want of permission) is not announced as connected.
-void showDeviceStatus(QStatusBar *statusBar, bool open, const QString &product, const QString &path)
-{
-    const QString text = open
-        ? QCoreApplication::translate("MainWindow", "Подключено устройство ")
-        : QCoreApplication::translate("MainWindow", "Не удалось открыть устройство ");
-    statusBar->showMessage(plug() + text + deviceText(product, path));
-}
+// A chosen device that is listed but did not open (on Linux, usually for want of permission)
+// is tried again this often, and at once when the system announces a change, but no more
+// often than this from the notices (a device whose reads fail right after each open would
+// otherwise be reopened as fast as the notices come).
+constexpr int reopenIntervalMs = 1000;
+constexpr int reopenOnNoticeMinMs = 200;
 
 } // namespace
+
+void MainWindow::watchDevices()
+{
+    reopenTimer = new QTimer(this);
+    reopenTimer->setInterval(reopenIntervalMs);
+    connect(reopenTimer, &QTimer::timeout, this, &MainWindow::reopenChosenDevice);
+    // Plugging and unplugging reach the window through the platform on systems without
+    // device-change window messages.
+    if (HidPlatform *platform = HidPlatform::instance())
+        connect(platform, &HidPlatform::devicesChanged, this, [this] { refreshDevices(); });
+    // A device that stops reading is as good as unplugged: the views stand still, and the
+    // window re-lists at once rather than wait for a notice that may never come.
+    connect(usb, &usbHID::deviceLost, this, [this] {
+        connected(false);
+        refreshDevices();
+    }, Qt::QueuedConnection);
+}
+
+// The status text for the chosen device. A device that did not open is not announced as
+// connected; it is tried again about once a second until it opens or leaves the list.
+void MainWindow::showDeviceStatus()
+{
+    const bool open = usb->isOpen();
+    const QString text = open
+        ? tr("Подключено устройство ")
+        : tr("Не удалось открыть устройство ");
+    form->statusBar->showMessage(plug() + text + deviceText(currentDeviceName, currentDevicePath));
+    if (open)
+        reopenTimer->stop();
+    else if (!reopenTimer->isActive())
+        reopenTimer->start();
+}
+
+void MainWindow::openChosenDevice()
+{
+    lastOpenAttempt.start();
+    usb->setDevice(currentDevicePath);
+}
+
+void MainWindow::reopenChosenDevice()
+{
+    if (currentDevicePath.isEmpty() || usb->isOpen()) {
+        reopenTimer->stop();
+        return;
+    }
+    openChosenDevice();
+    showDeviceStatus();
+}
 
 void MainWindow::refreshDevices()
 {
@@ -55,6 +101,7 @@ void MainWindow::refreshDevices()
         currentDeviceName.clear();
         currentDevicePath.clear();
         usb->setDevice(QString());
+        reopenTimer->stop();
         form->statusBar->showMessage(
             plug() + tr("Устройство не обнаружено. Подключите устройство к USB порту..."));
     } else {
@@ -75,16 +122,20 @@ void MainWindow::refreshDevices()
             form->cbCurrentDevice->setCurrentIndex(preferred);
             currentDeviceName = devices[preferred].first;
             currentDevicePath = devices[preferred].second;
-            usb->setDevice(currentDevicePath);
+            openChosenDevice();
         } else if (chosen >= 0) {
-            // Still there: the link is left as it is.
+            // Still there: an open link is left as it is; one that did not open, or was lost,
+            // is tried again.
             form->cbCurrentDevice->setCurrentIndex(chosen);
+            if (!usb->isOpen()
+                && (!lastOpenAttempt.isValid() || lastOpenAttempt.elapsed() >= reopenOnNoticeMinMs))
+                openChosenDevice();
         } else {
             currentDeviceName = devices.first().first;
             currentDevicePath = devices.first().second;
-            usb->setDevice(currentDevicePath);
+            openChosenDevice();
         }
-        showDeviceStatus(form->statusBar, usb->isOpen(), currentDeviceName, currentDevicePath);
+        showDeviceStatus();
     }
 
     connect(form->cbCurrentDevice, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -98,8 +149,8 @@ void MainWindow::changeCurrentDevice(int index)
     currentDeviceName = devices[index].first;
     currentDevicePath = devices[index].second;
     deviceChosenByOperator = true;
-    usb->setDevice(currentDevicePath);
-    showDeviceStatus(form->statusBar, usb->isOpen(), currentDeviceName, currentDevicePath);
+    openChosenDevice();
+    showDeviceStatus();
     parser->resetPlotData();
 }
 

@@ -1,5 +1,9 @@
 #include "darkpalette.h"
+#ifdef Q_OS_LINUX
+#include "hidrawplatform.h"
+#else
 #include "hidapiplatform.h"
+#endif
 #include "mainwindow.h"
 #include "replaycontrol.h"
 #include "replayplatform.h"
@@ -29,7 +33,11 @@ int main(int argc, char *argv[])
         replay = recording.get();
         platform = std::move(recording);
     } else {
+#ifdef Q_OS_LINUX
+        platform = std::make_unique<HidrawPlatform>();
+#else
         platform = std::make_unique<HidapiPlatform>();
+#endif
     }
     HidPlatform::install(platform.get());
     int exitCode = 0;

@@ -1,7 +1,6 @@
 #include "mainwindow.h"
 
 #include "dataparser.h"
-#include "hidplatform.h"
 #include "mainwindowform.h"
 #include "recordingwriter.h"
 #include "usbhid.h"
@@ -70,10 +69,7 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
 
     connect(form->cbCurrentDevice, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::changeCurrentDevice);
-    // Plugging and unplugging reach the window through the platform on systems without
-    // device-change window messages.
-    if (HidPlatform *platform = HidPlatform::instance())
-        connect(platform, &HidPlatform::devicesChanged, this, [this] { refreshDevices(); });
+    watchDevices();
 
     refreshDevices();
 

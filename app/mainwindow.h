@@ -7,6 +7,7 @@
 #include "windowoptions.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
 #include <QVector>
@@ -58,6 +59,7 @@ private slots:
     void handleReport();
     void replotGraphs();
     void connected(bool ok);
+    void reopenChosenDevice();
     void on_cbCommand_currentIndexChanged(int index);
     void on_pbSend_clicked();
     void on_cbShowAll_toggled(bool checked);
@@ -69,7 +71,10 @@ private:
     void addMessageLabel(const QString &text);
     static QString syntaxErrorText(int error);
     // deviceselection.cpp
+    void watchDevices();
     void refreshDevices();
+    void openChosenDevice();
+    void showDeviceStatus();
     // plotsandvalues.cpp
     void setHeaderLabels();
     void addValueRow(int index);
@@ -125,6 +130,8 @@ private:
     QString currentDeviceName;
     QString currentDevicePath;
     bool deviceChosenByOperator = false;
+    QTimer *reopenTimer = nullptr; // tries a chosen device that did not open, once a second
+    QElapsedTimer lastOpenAttempt;
     QVector<QColor> colourCycle;
     QVector<PlotFeed> plotFeeds;
     QVector<bool> plotsBehind; // picture not drawn from the graph's samples (skipped while out of view)

@@ -3,7 +3,11 @@
 #include "configuration.h"
 #include "devicetag.h"
 #include "exitstatus.h"
+#ifdef Q_OS_LINUX
+#include "hidrawplatform.h"
+#else
 #include "hidapiplatform.h"
+#endif
 #include "output.h"
 #include "simulation.h"
 #include "usbhid.h"
@@ -60,7 +64,11 @@ int DeviceLink::installPlatform(const Configuration &configuration)
         }
         sim->start(configuration);
     } else {
+#ifdef Q_OS_LINUX
+        systemPlatform = std::make_unique<HidrawPlatform>();
+#else
         systemPlatform = std::make_unique<HidapiPlatform>();
+#endif
         HidPlatform::install(systemPlatform.get());
     }
     return ExitStatus::ok;

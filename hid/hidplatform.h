@@ -7,8 +7,12 @@
 
 #include <memory>
 
-// One open device. Used by the exchange thread only (after open); destroying it closes the
-// device.
+class QTimer;
+
+// One open device. After the open, one thread reads and another may write at the same time;
+// each of read, write and wake may be called from a different thread. Destroying the
+// connection closes the device (on a thread of the platform's choosing, if closing could wait
+// for the system).
 class HidConnection
 {
 public:
@@ -17,17 +21,26 @@ public:
     virtual ~HidConnection() = default;
 
     // Reads one input report into a 64-byte buffer (byte 0 the report ID), waiting at most
-    // timeoutMs milliseconds. A shorter report is padded with zeros, a longer one cut. The
-    // buffer is written only when the result is Done.
+    // timeoutMs milliseconds; a negative time-out waits until a report comes, the device fails
+    // or wake() is called (only on a connection that canWake()). A shorter report is padded
+    // with zeros, a longer one cut. The buffer is written only when the result is Done.
+    // Failed means the device is gone or no longer readable.
     virtual Result read(unsigned char *buffer, int timeoutMs) = 0;
     // Writes one 64-byte output report (byte 0 the report ID), waiting at most timeoutMs for
-    // it to complete. TimedOut: the write may still be under way; the caller may try again.
+    // it to complete where the system lets a write be given up. TimedOut: the write may still
+    // be under way; the caller may try again. Where the system does not let a write be given up
+    // (a hidraw node), this waits for as long as the system takes, and never times out.
     virtual Result write(const unsigned char *report, int timeoutMs) = 0;
+
+    // Whether wake() ends a read that waits without a time-out.
+    virtual bool canWake() const { return false; }
+    // Makes the read under way, or else the next one, return TimedOut at once.
+    virtual void wake() {}
 };
 
 // What discovery and the exchange loop need of the operating system. The program installs
-// exactly one platform at start-up: hidapi for the real program, the simulated one for the
-// demo and the tests.
+// exactly one platform at start-up: the system's (hidraw on Linux, hidapi elsewhere) for the
+// real program, the simulated one for the demo and the tests.
 class HidPlatform : public QObject
 {
     Q_OBJECT
@@ -38,6 +51,9 @@ public:
     // Every HID device with our vendor and product ID as (product string, path), in the
     // platform's order. Main thread.
     virtual DeviceList enumerate() = 0;
+    // The same, remembered as the list the program last saw (the list comparison's reference).
+    // Main thread.
+    DeviceList listDevices();
     // Opens a path for shared reading and writing; null when that fails. Any thread.
     virtual std::unique_ptr<HidConnection> open(const QString &path) = 0;
 
@@ -47,8 +63,21 @@ public:
     static void install(HidPlatform *platform);
 
 signals:
-    // A device was added to or removed from the system. The window re-lists its devices.
+    // A device was added to or removed from the system, or changed (its permissions, for
+    // example). The window re-lists its devices.
     void devicesChanged();
+
+protected:
+    // Compares the device list once a second and raises devicesChanged() when it differs from
+    // the one the program last saw: for plugs and unplugs that no notice announces. Main thread.
+    void startListComparison(int intervalMs = 1000);
+    void stopListComparison();
+
+private:
+    void compareList();
+
+    QTimer *listTimer = nullptr;
+    DeviceList lastListed;
 };
 
 #endif // HIDPLATFORM_H

@@ -50,7 +50,11 @@ void UdevMonitor::receive()
     if (!device)
         return;
     const char *action = udev_device_get_action(device);
-    const bool change = action && (std::strcmp(action, "add") == 0 || std::strcmp(action, "remove") == 0);
+    // "change" too: udevadm trigger after a new rule, for example, may have opened a node
+    // that could not be opened before.
+    const bool change = action
+        && (std::strcmp(action, "add") == 0 || std::strcmp(action, "remove") == 0
+            || std::strcmp(action, "change") == 0);
     udev_device_unref(device);
     if (change)
         emit devicesChanged();

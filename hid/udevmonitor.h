@@ -7,7 +7,7 @@ class QSocketNotifier;
 struct udev;
 struct udev_monitor;
 
-// Watches the system's hidraw nodes and announces every one added or removed. Uses the events
+// Watches the system's hidraw nodes and announces every one added, removed or changed. Uses the events
 // udevd sends once it has set up a node (its permissions included, so an open right after a
 // plug succeeds); where udevd does not run, the kernel's own events.
 class UdevMonitor : public QObject

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QThread>
 
-#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <memory>
@@ -16,7 +15,9 @@
 class HidConnection;
 
 // The link to the one chosen device: a thread that reads 64-byte input reports one after
-// another and emits each with newData(), writing at most one queued request between reads.
+// another and emits each with newData(), and beside it a writing thread that writes at most
+// one queued request at a time. A write the device does not take (the system may wait
+// seconds for it) therefore never holds up reading, switching devices or closing.
 // It talks to the device through the installed HidPlatform only.
 class usbHID : public QThread
 {
@@ -30,17 +31,19 @@ public:
     static void findDevices(DeviceList &devices);
 
     // Closes the open device, opens path and emits connected() with the outcome, which it
-    // also returns. An empty path only closes. Main thread; waits for at most one pass.
+    // also returns. An empty path only closes. Main thread; ends a read under way and waits
+    // for that pass only, never for a write.
     bool setDevice(const QString &path);
-    // Whether the last setDevice() left a device open.
+    // Whether the device is open: the last setDevice() opened it and it has not been lost.
     bool isOpen() const { return linkOpen.load(); }
-    // Takes a 64-byte request for the next pass; false while an earlier one is pending.
+    // Takes a 64-byte request for the writing thread; false while an earlier one is pending.
     bool queueRequest(const unsigned char *report);
     // The same for a request held in an array: a shorter one is padded with zeros, a longer
     // one cut to 64 bytes.
     bool queueRequest(const QByteArray &report);
 
-    // How long one read waits for a report, and one write attempt for its completion.
+    // How long one read waits for a report where the connection cannot be woken, and how long
+    // one write attempt waits for its completion where the system lets a write be given up.
     static constexpr int readTimeoutMs = 1;
     static constexpr int writeTimeoutMs = 1;
     // Failed write attempts after which a request is dropped.
@@ -49,6 +52,9 @@ public:
 signals:
     void newData(QByteArray data);
     void connected(bool ok);
+    // The open device stopped reading (it was pulled out, or its node is gone): the link is
+    // closed, and only a setDevice() opens one again. Emitted on the exchange thread.
+    void deviceLost();
 
 public slots:
     void stopDataExchange();
@@ -57,23 +63,34 @@ protected:
     void run() override;
 
 private:
+    struct RequestChannel;
+
     bool openDevice(); // with handleLock held
-    void writePendingRequest(); // with handleLock held
+    void closeDevice(); // with handleLock held
+    // Makes a read under way return, so that another thread can take handleLock at once.
+    void wakeReader();
+    static void writeRequests(std::shared_ptr<RequestChannel> channel, int generation);
+    void startWriter();
+    void stopWriter();
 
     QString devicePath;
     std::mutex handleLock;
-    std::mutex requestLock;
-    // Wakes a loop that waits with handleLock released: idle (no device) or after a failed read.
+    // Wakes a loop that waits with handleLock released: idle (no device), or standing aside
+    // for setDevice() or a stop.
     std::condition_variable idleWake;
-    std::unique_ptr<HidConnection> deviceHandle;
+    std::shared_ptr<HidConnection> deviceHandle;
     bool opened = false;
     std::atomic<bool> linkOpen{false};
     std::atomic<bool> running{true};
     std::atomic<bool> stopAfterStart{false};
-    int retryCount = 0;
-    bool requestPending = false;
-    std::array<unsigned char, reportSize> requestReport{};
-    unsigned char requestId = 0;
+    // Threads about to take handleLock: the loop stands aside for them.
+    std::atomic<int> handleWanted{0};
+    // The connection wakeReader() wakes; guarded by wakeLock, set with handleLock held too.
+    std::mutex wakeLock;
+    std::shared_ptr<HidConnection> wakeTarget;
+    // The pending request and the writing thread's state; shared with that thread, which may
+    // outlive this object while a write the device does not take is under way.
+    std::shared_ptr<RequestChannel> requests;
 };
 
 #endif // USBHID_H

@@ -18,6 +18,10 @@ bool SimDevice::injectReport(const QByteArray &report, int delayMs)
         std::lock_guard<std::mutex> guard(lock);
         if (connections == 0 || !plugged)
             return false;
+        if (inputLimit > 0 && int(input.size()) >= inputLimit) {
+            ++dropped;
+            return true; // taken by the device, lost on the way as with a full system buffer
+        }
         // Keep the queue ordered by due time; equal times stay in injection order.
         auto at = std::upper_bound(input.begin(), input.end(), due,
                                    [](Clock::time_point t, const Pending &p) { return t < p.due; });
@@ -31,6 +35,18 @@ int SimDevice::pendingReports() const
 {
     std::lock_guard<std::mutex> guard(lock);
     return int(input.size());
+}
+
+void SimDevice::setInputLimit(int reports)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    inputLimit = std::max(reports, 0);
+}
+
+int SimDevice::droppedReports() const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return dropped;
 }
 
 QList<QByteArray> SimDevice::writtenReports() const
@@ -69,6 +85,12 @@ void SimDevice::setWriteMode(WriteMode mode)
 {
     std::lock_guard<std::mutex> guard(lock);
     writeMode = mode;
+}
+
+void SimDevice::holdNextWrite(int ms)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    nextWriteHoldMs = std::max(ms, 0);
 }
 
 void SimDevice::setOpenFails(bool fail)
@@ -135,7 +157,8 @@ void SimDevice::setPlugged(bool p)
 
 HidConnection::Result SimDevice::read(unsigned char *buffer, int timeoutMs)
 {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const bool untilWoken = timeoutMs < 0;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     std::unique_lock<std::mutex> guard(lock);
     for (;;) {
         if (!plugged || readFails)
@@ -146,13 +169,30 @@ HidConnection::Result SimDevice::read(unsigned char *buffer, int timeoutMs)
             input.pop_front();
             return HidConnection::Result::Done;
         }
-        if (now >= deadline)
+        if (wakePending) {
+            wakePending = false;
             return HidConnection::Result::TimedOut;
-        Clock::time_point until = deadline;
+        }
+        if (!untilWoken && now >= deadline)
+            return HidConnection::Result::TimedOut;
+        if (untilWoken && input.empty()) {
+            changed.wait(guard);
+            continue;
+        }
+        Clock::time_point until = untilWoken ? input.front().due : deadline;
         if (!input.empty())
             until = std::min(until, input.front().due);
         changed.wait_until(guard, until);
     }
+}
+
+void SimDevice::wakeReader()
+{
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        wakePending = true;
+    }
+    changed.notify_all();
 }
 
 HidConnection::Result SimDevice::write(const unsigned char *report, int timeoutMs)
@@ -165,6 +205,12 @@ HidConnection::Result SimDevice::write(const unsigned char *report, int timeoutM
         changed.notify_all();
         if (!plugged || writeMode == WriteMode::Fail)
             return HidConnection::Result::Failed;
+        if (nextWriteHoldMs > 0) {
+            const auto hold = std::chrono::milliseconds(nextWriteHoldMs);
+            nextWriteHoldMs = 0;
+            changed.wait_for(guard, hold, [&] { return !plugged; });
+            return HidConnection::Result::Failed;
+        }
         if (writeMode == WriteMode::Stall) {
             // The write stays under way for the whole wait, unless the device is pulled.
             changed.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return !plugged; });

@@ -23,6 +23,8 @@
 // Input reports wait in a queue of the device, in the order they become due, until an open
 // connection reads them. Reports injected while the device is not open are dropped, like
 // those of a real device that nobody listens to; the first open starts with an empty queue.
+// With an input limit, reports that find the queue full are dropped too, as the system drops
+// them for a program that does not read in time.
 class SimDevice
 {
 public:
@@ -46,6 +48,10 @@ public:
     bool injectReport(const QByteArray &report, int delayMs = 0);
     // Input reports queued and not yet read.
     int pendingReports() const;
+    // At most this many reports wait in the queue (0: no limit, the default); a report that
+    // finds it full is dropped and counted.
+    void setInputLimit(int reports);
+    int droppedReports() const;
 
     // Every completed write, in order (64 bytes each).
     QList<QByteArray> writtenReports() const;
@@ -58,6 +64,10 @@ public:
 
     void setResponder(Responder responder);
     void setWriteMode(WriteMode mode);
+    // The next write holds its caller for ms milliseconds, as the system holds a write that
+    // the device does not take, and then fails as timed out (unless the device is pulled out
+    // first, which ends it at once). Reads go on meanwhile.
+    void holdNextWrite(int ms);
     // While set, opens of this device fail (as without permission).
     void setOpenFails(bool fail);
     // While set, reads fail at once.
@@ -82,8 +92,10 @@ private:
     bool openConnection();
     void closeConnection();
     void setPlugged(bool plugged);
+    // A negative time-out waits until a report is due, the device fails or wakeReader().
     HidConnection::Result read(unsigned char *buffer, int timeoutMs);
     HidConnection::Result write(const unsigned char *report, int timeoutMs);
+    void wakeReader();
 
     const QString productString;
     const QString devicePath;
@@ -97,6 +109,10 @@ private:
     WriteMode writeMode = WriteMode::Accept;
     bool openFails = false;
     bool readFails = false;
+    bool wakePending = false;
+    int inputLimit = 0;
+    int dropped = 0;
+    int nextWriteHoldMs = 0;
     bool plugged = false;
     int connections = 0;
     int opens = 0;

@@ -15,6 +15,8 @@ public:
     {
         return device->write(report, timeoutMs);
     }
+    bool canWake() const override { return true; }
+    void wake() override { device->wakeReader(); }
 
 private:
     std::shared_ptr<SimDevice> device;
@@ -54,7 +56,8 @@ void SimPlatform::plug(const std::shared_ptr<SimDevice> &device, int position)
         plugged.insert(position, device);
         device->setPlugged(true);
     }
-    emit devicesChanged();
+    if (noticesHeard)
+        emit devicesChanged();
 }
 
 void SimPlatform::unplug(const std::shared_ptr<SimDevice> &device)
@@ -65,7 +68,8 @@ void SimPlatform::unplug(const std::shared_ptr<SimDevice> &device)
             return;
         device->setPlugged(false);
     }
-    emit devicesChanged();
+    if (noticesHeard)
+        emit devicesChanged();
 }
 
 QList<std::shared_ptr<SimDevice>> SimPlatform::devices() const
@@ -82,6 +86,15 @@ std::shared_ptr<SimDevice> SimPlatform::device(const QString &path) const
             return d;
     }
     return nullptr;
+}
+
+void SimPlatform::setNoticesHeard(bool heard)
+{
+    noticesHeard = heard;
+    if (heard)
+        stopListComparison();
+    else
+        startListComparison();
 }
 
 DeviceList SimPlatform::enumerate()

@@ -6,6 +6,7 @@
 
 #include <QList>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -40,6 +41,11 @@ public:
     QList<std::shared_ptr<SimDevice>> devices() const;
     std::shared_ptr<SimDevice> device(const QString &path) const;
 
+    // While off, plugging and unplugging raise no notice, as where the system's device
+    // monitor hears nothing; the platform then compares its list once a second instead, as
+    // the real one does beside its monitor. On by default. Main thread.
+    void setNoticesHeard(bool heard);
+
     DeviceList enumerate() override;
     std::unique_ptr<HidConnection> open(const QString &path) override;
 
@@ -47,6 +53,7 @@ private:
     mutable std::mutex lock;
     QList<std::shared_ptr<SimDevice>> plugged;
     int nextPathNumber = 0;
+    std::atomic<bool> noticesHeard{true};
 };
 
 #endif // SIMPLATFORM_H
