@@ -12,6 +12,7 @@
 #include "simconfig.h"
 #include "simplatform.h"
 #include "telemetrygenerator.h"
+#include "timedapplication.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -41,53 +42,10 @@ public:
 
 namespace {
 
-// Times every event the GUI thread handles (outermost dispatch only).
-class TimedApplication : public QApplication
-{
-public:
-    using QApplication::QApplication;
+using bench::TimedApplication;
+using bench::residentMb;
+using bench::runFor;
 
-    bool notify(QObject *receiver, QEvent *event) override
-    {
-        if (QThread::currentThread() != thread() || depth > 0) {
-            ++depth;
-            const bool handled = QApplication::notify(receiver, event);
-            --depth;
-            return handled;
-        }
-        ++depth;
-        QElapsedTimer clock;
-        clock.start();
-        const bool handled = QApplication::notify(receiver, event);
-        const double ms = double(clock.nsecsElapsed()) / 1e6;
-        if (measuring && ms > longestMs) {
-            longestMs = ms;
-            longestWhat = QStringLiteral("event %1 to %2").arg(int(event->type()))
-                              .arg(QString::fromLatin1(receiver->metaObject()->className()));
-        }
-        --depth;
-        return handled;
-    }
-
-    bool measuring = false;
-    double longestMs = 0;
-    QString longestWhat;
-
-private:
-    int depth = 0;
-};
-
-double residentMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
 
 void print(const char *name, double value, const char *unit)
 {
@@ -226,8 +184,8 @@ int main(int argc, char **argv)
         worstLoss = std::max(worstLoss, qint64(sent) - qint64(lines.size()));
     }
 
-    print("runaway.gui_max_block_ms", app.longestMs, "ms");
-    std::fprintf(stderr, "bench_runaway: longest: %s\n", qPrintable(app.longestWhat));
+    print("runaway.gui_max_block_ms", app.longestTickMs, "ms");
+    std::fprintf(stderr, "bench_runaway: longest: %s\n", qPrintable(app.longestTickWhat));
     print("runaway.lost_log_lines", double(worstLoss), "lines");
     print("runaway.lost_answers", double(answerer.answersSent()) - double(answersShown), "answers");
     print("runaway.max_backlog_reports", backlog, "reports");

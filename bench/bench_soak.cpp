@@ -20,6 +20,7 @@
 #include "simconfig.h"
 #include "simplatform.h"
 #include "telemetrygenerator.h"
+#include "timedapplication.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -49,80 +50,10 @@ public:
 
 namespace {
 
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
+using bench::TimedApplication;
+using bench::residentMb;
+using bench::runFor;
 
-// Times every event the GUI thread handles, outermost dispatch only: in wall time (what the
-// operator sees) and in the GUI thread's own CPU time (what is left when the machine is busy
-// with other work).
-class TimedApplication : public QApplication
-{
-public:
-    using QApplication::QApplication;
-
-    bool notify(QObject *receiver, QEvent *event) override
-    {
-        if (QThread::currentThread() != thread())
-            return QApplication::notify(receiver, event);
-        if (depth++ > 0) {
-            const bool handled = QApplication::notify(receiver, event);
-            --depth;
-            return handled;
-        }
-        QElapsedTimer clock;
-        clock.start();
-        const double cpuBefore = threadCpuMs();
-        const bool handled = QApplication::notify(receiver, event);
-        const double ms = double(clock.nsecsElapsed()) / 1e6;
-        if (measuring)
-            longestTickCpuMs = std::max(longestTickCpuMs, threadCpuMs() - cpuBefore);
-        if (measuring && ms > 60)
-            ++ticksOver60Ms;
-        if (measuring && ms > longestTickMs) {
-            longestTickMs = ms;
-            const QObject *owner = receiver->parent();
-            longestTickWhat = QStringLiteral("event %1 to %2 of %3").arg(int(event->type()))
-                                  .arg(QString::fromLatin1(receiver->metaObject()->className()))
-                                  .arg(owner ? QString::fromLatin1(owner->metaObject()->className())
-                                             : QStringLiteral("no parent"));
-        }
-        --depth;
-        return handled;
-    }
-
-    bool measuring = false;
-    double longestTickMs = 0;
-    double longestTickCpuMs = 0;
-    int ticksOver60Ms = 0;
-    QString longestTickWhat;
-
-private:
-    int depth = 0;
-};
-
-double residentMb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-void runFor(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
 
 #ifdef TOLVEX_SOAK_RECORDING
 constexpr bool recording = true;

@@ -11,6 +11,7 @@
 #include "simconfig.h"
 #include "simplatform.h"
 #include "telemetrygenerator.h"
+#include "timedapplication.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -33,45 +34,10 @@ public:
 
 namespace {
 
-// Times every event the GUI thread handles, outermost dispatch only.
-class TimedApplication : public QApplication
-{
-public:
-    using QApplication::QApplication;
+using bench::TimedApplication;
+using bench::residentMb;
+using bench::runFor;
 
-    bool notify(QObject *receiver, QEvent *event) override
-    {
-        if (QThread::currentThread() != thread() || depth > 0)
-            return QApplication::notify(receiver, event);
-        ++depth;
-        QElapsedTimer clock;
-        clock.start();
-        const bool handled = QApplication::notify(receiver, event);
-        const double ms = double(clock.nsecsElapsed()) / 1e6;
-        if (measuring && ms > longestMs) {
-            longestMs = ms;
-            longestWhat = QStringLiteral("event %1 to %2").arg(int(event->type()))
-                              .arg(QString::fromLatin1(receiver->metaObject()->className()));
-        }
-        --depth;
-        return handled;
-    }
-
-    bool measuring = false;
-    double longestMs = 0;
-    QString longestWhat;
-
-private:
-    int depth = 0;
-};
-
-void runFor(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
 
 quint64 decoded(DataParser *parser)
 {
@@ -148,11 +114,11 @@ int main(int argc, char **argv)
     const double closeMs = double(closing.nsecsElapsed()) / 1e6;
     app.measuring = false;
 
-    print("stall.gui_max_block_ms", std::max(app.longestMs, closeMs), "ms");
+    print("stall.gui_max_block_ms", std::max(app.longestTickMs, closeMs), "ms");
     print("stall.lost_reports", double(lost), "reports");
     std::fprintf(stderr, "bench_stall: longest event %.1f ms (%s); closing took %.1f ms; %llu reports sent; "
                  "dropped for a full queue: %d before the request, %d while its write was held, %d in all\n",
-                 app.longestMs, qPrintable(app.longestWhat), closeMs,
+                 app.longestTickMs, qPrintable(app.longestTickWhat), closeMs,
                  static_cast<unsigned long long>(generator->reportsSent()), droppedBefore, droppedDuring,
                  device->droppedReports());
     double load[1] = {0};

@@ -17,6 +17,7 @@
 #include "fieldcodec.h"
 #include "mainwindow.h"
 #include "simplatform.h"
+#include "timedapplication.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -55,14 +56,7 @@ private:
 
 namespace {
 
-// Processor time of the calling thread, in milliseconds: on a busy machine a tick's wall time
-// includes the time other processes held the processor, its processor time does not.
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
+using bench::threadCpuMs;
 
 struct TickCost
 {

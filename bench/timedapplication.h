@@ -1,0 +1,98 @@
+#ifndef TIMEDAPPLICATION_H
+#define TIMEDAPPLICATION_H
+
+// What the window benchmarks share: an application that times every event the GUI thread
+// handles, a way to let the event loop run for a while, and the process's memory.
+
+#include <QApplication>
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QString>
+#include <QThread>
+
+#include <algorithm>
+#include <ctime>
+
+namespace bench {
+
+inline double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// Times every event the GUI thread handles, outermost dispatch only: in wall time (what the
+// operator sees) and in the GUI thread's own CPU time (what is left when the machine is busy
+// with other work).
+class TimedApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        if (QThread::currentThread() != thread())
+            return QApplication::notify(receiver, event);
+        if (depth++ > 0) {
+            const bool handled = QApplication::notify(receiver, event);
+            --depth;
+            return handled;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        const double cpuBefore = threadCpuMs();
+        const bool handled = QApplication::notify(receiver, event);
+        const double ms = double(clock.nsecsElapsed()) / 1e6;
+        if (measuring)
+            longestTickCpuMs = std::max(longestTickCpuMs, threadCpuMs() - cpuBefore);
+        if (measuring && ms > 60)
+            ++ticksOver60Ms;
+        if (measuring && ms > longestTickMs) {
+            longestTickMs = ms;
+            const QObject *owner = receiver->parent();
+            longestTickWhat = QStringLiteral("event %1 to %2 of %3").arg(int(event->type()))
+                                  .arg(QString::fromLatin1(receiver->metaObject()->className()))
+                                  .arg(owner ? QString::fromLatin1(owner->metaObject()->className())
+                                             : QStringLiteral("no parent"));
+        }
+        --depth;
+        return handled;
+    }
+
+    bool measuring = false;
+    double longestTickMs = 0;
+    double longestTickCpuMs = 0;
+    int ticksOver60Ms = 0;
+    QString longestTickWhat;
+
+private:
+    int depth = 0;
+};
+
+// The process's memory in MB from one field of /proc/self/status ("VmRSS:", "VmHWM:").
+inline double residentMb(const char *field = "VmRSS:")
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+// Lets the event loop run for ms milliseconds.
+inline void runFor(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+} // namespace bench
+
+#endif // TIMEDAPPLICATION_H
