@@ -6,20 +6,13 @@
 #include "exitstatus.h"
 #include "output.h"
 #include "recordingwriter.h"
-#include "stopsignals.h"
+#include "runlimits.h"
 #include "subcommand.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QTimer>
 
 namespace {
-
-const QCommandLineOption countOption(QStringLiteral("count"), QStringLiteral("Stop after N reports."),
-                                     QStringLiteral("N"));
-const QCommandLineOption durationOption(QStringLiteral("duration"),
-                                        QStringLiteral("Stop after SECONDS (fractions allowed)."),
-                                        QStringLiteral("SECONDS"));
 
 class RecordCommand : public Subcommand
 {
@@ -32,20 +25,18 @@ public:
                               "exists) until a count, a duration, Ctrl+C or the device's departure ends it. "
                               "Tolvex_Client --replay FILE plays it back; tolvexctl decode FILE decodes it.");
     }
-    QList<QCommandLineOption> options() const override { return {countOption, durationOption}; }
+    QList<QCommandLineOption> options() const override { return RunLimits::options(); }
 
     int run(const QCommandLineParser &parser, const QStringList &arguments, const CommonOptions &common) override
     {
         if (arguments.size() != 1)
             return usageError(arguments.isEmpty() ? QStringLiteral("which file?")
                                                   : QStringLiteral("one file at a time"));
-        bool ok = true;
-        const qint64 count = parser.isSet(countOption) ? parser.value(countOption).toLongLong(&ok) : -1;
-        if (!ok || (parser.isSet(countOption) && count < 1))
-            return usageError(QStringLiteral("--count wants a whole number of reports, at least 1"));
-        const double duration = parser.isSet(durationOption) ? parser.value(durationOption).toDouble(&ok) : -1;
-        if (!ok || (parser.isSet(durationOption) && !(duration >= 0 && duration < 1e9)))
-            return usageError(QStringLiteral("--duration wants a number of seconds"));
+        RunLimits limits;
+        const QString limitsError = limits.read(parser);
+        if (!limitsError.isEmpty())
+            return usageError(limitsError);
+        const qint64 count = limits.count;
 
         Configuration configuration;
         if (!readConfiguration(common, &configuration))
@@ -86,14 +77,7 @@ public:
             if (++recorded == count)
                 finish(ExitStatus::ok);
         });
-        QObject::connect(&link, &DeviceLink::gone, &loop, [&] {
-            complain(QStringLiteral("device %1 (%2) is gone").arg(link.deviceText(), link.path()));
-            finish(ExitStatus::deviceGone);
-        });
-        StopSignals stopSignals;
-        QObject::connect(&stopSignals, &StopSignals::stopRequested, &loop, [&] { finish(ExitStatus::ok); });
-        if (duration >= 0)
-            QTimer::singleShot(qRound64(duration * 1000), Qt::PreciseTimer, &loop, [&] { finish(ExitStatus::ok); });
+        const RunEndings endings(link, loop, limits, finish);
 
         loop.exec();
         // Reports already read when the end came are recorded too (up to the count).

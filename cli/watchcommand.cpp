@@ -8,11 +8,10 @@
 #include "reportdecoder.h"
 #include "reportlayout.h"
 #include "simulation.h"
-#include "stopsignals.h"
+#include "runlimits.h"
 #include "subcommand.h"
 
 #include <QEventLoop>
-#include <QTimer>
 
 namespace {
 
@@ -20,11 +19,6 @@ const QCommandLineOption formatOption(QStringLiteral("format"),
                                       QStringLiteral("Output format: csv (the default; a header line with names and "
                                                      "units first) or jsonl (one JSON object per line)."),
                                       QStringLiteral("csv|jsonl"), QStringLiteral("csv"));
-const QCommandLineOption countOption(QStringLiteral("count"),
-                                     QStringLiteral("Stop after N reports."), QStringLiteral("N"));
-const QCommandLineOption durationOption(QStringLiteral("duration"),
-                                        QStringLiteral("Stop after SECONDS (fractions allowed)."),
-                                        QStringLiteral("SECONDS"));
 
 class WatchCommand : public Subcommand
 {
@@ -35,7 +29,10 @@ public:
         return QStringLiteral("Decoded telemetry, one line per report: the time it arrived (UTC, ISO 8601 "
                               "with milliseconds) and every value as the window shows it.");
     }
-    QList<QCommandLineOption> options() const override { return {formatOption, countOption, durationOption}; }
+    QList<QCommandLineOption> options() const override
+    {
+        return QList<QCommandLineOption>{formatOption} + RunLimits::options();
+    }
 
     int run(const QCommandLineParser &parser, const QStringList &arguments, const CommonOptions &common) override
     {
@@ -45,13 +42,11 @@ public:
         if (format != QLatin1String("csv") && format != QLatin1String("jsonl"))
             return usageError(QStringLiteral("--format is csv or jsonl, not '%1'").arg(format));
         const bool csv = format == QLatin1String("csv");
-        bool ok = true;
-        const qint64 count = parser.isSet(countOption) ? parser.value(countOption).toLongLong(&ok) : -1;
-        if (!ok || (parser.isSet(countOption) && count < 1))
-            return usageError(QStringLiteral("--count wants a whole number of reports, at least 1"));
-        const double duration = parser.isSet(durationOption) ? parser.value(durationOption).toDouble(&ok) : -1;
-        if (!ok || (parser.isSet(durationOption) && !(duration >= 0 && duration < 1e9)))
-            return usageError(QStringLiteral("--duration wants a number of seconds"));
+        RunLimits limits;
+        const QString limitsError = limits.read(parser);
+        if (!limitsError.isEmpty())
+            return usageError(limitsError);
+        const qint64 count = limits.count;
 
         Configuration configuration;
         if (!readConfiguration(common, &configuration))
@@ -131,14 +126,7 @@ public:
                 finish(ExitStatus::ok);
             }
         });
-        QObject::connect(&link, &DeviceLink::gone, &loop, [&] {
-            complain(QStringLiteral("device %1 (%2) is gone").arg(link.deviceText(), link.path()));
-            finish(ExitStatus::deviceGone);
-        });
-        StopSignals stopSignals;
-        QObject::connect(&stopSignals, &StopSignals::stopRequested, &loop, [&] { finish(ExitStatus::ok); });
-        if (duration >= 0)
-            QTimer::singleShot(qRound64(duration * 1000), Qt::PreciseTimer, &loop, [&] { finish(ExitStatus::ok); });
+        const RunEndings endings(link, loop, limits, finish);
 
         loop.exec();
         // What was read before the end is printed too; the simulated device's telemetry, sent
