@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -130,6 +131,29 @@ private slots:
         QVERIFY(QFile::exists(QStringLiteral("level.csv")));
         QCOMPARE(sessionFiles(), QStringList());
     }
+
+#ifdef Q_OS_LINUX
+    void anUnwritableSessionFileIsNamed()
+    {
+        // The working directory disappears after the window opened its value logs: the
+        // session file, created with the first report, cannot be.
+        writeConfig(configWith(""));
+        QVERIFY(QDir().mkdir(QStringLiteral("gone")));
+        QVERIFY(QDir::setCurrent(QStringLiteral("gone")));
+        openWindow();
+        for (const QString &name : QDir::current().entryList(QDir::Files))
+            QVERIFY(QFile::remove(name));
+        QVERIFY(QDir(workDir.path()).rmdir(QStringLiteral("gone")));
+        device->injectReport(telemetry(1, 1, ""));
+        QVERIFY(waitForSamples(1));
+        QLabel *notice = nullptr;
+        QTRY_VERIFY((notice = window->findChild<QLabel *>(QStringLiteral("lbLogFileNotice"))));
+        QVERIFY2(QRegularExpression(QStringLiteral("^Не удалось записать журнал: session-\\d{8}-\\d{6}\\.csv$"))
+                     .match(notice->text())
+                     .hasMatch(),
+                 qPrintable(notice->text()));
+    }
+#endif
 
     void reportsAreTimedWhenTheyArriveNotWhenDecoded()
     {
