@@ -41,10 +41,11 @@ QStringList sessionFiles()
     return QDir::current().entryList({QStringLiteral("session-*.csv")}, QDir::Files);
 }
 
-QByteArray contentOf(const QString &name)
+// The value logs are text files (lines end in CR LF on Windows): read them with text on.
+QByteArray contentOf(const QString &name, QIODevice::OpenMode text = {})
 {
     QFile file(name);
-    file.open(QIODevice::ReadOnly);
+    file.open(QIODevice::ReadOnly | text);
     return file.readAll();
 }
 
@@ -118,7 +119,7 @@ private slots:
         QVERIFY2(qAbs(t0.msecsTo(t1) - elapsed * 1000) < 1.0, text.constData());
         QVERIFY(qAbs(t0.msecsTo(QDateTime::currentDateTime())) < 60000);
         // The per-value log files are as they always were.
-        QCOMPARE(contentOf(QStringLiteral("level.csv")), QByteArray("\n\n\n2330\n1.5\n"));
+        QCOMPARE(contentOf(QStringLiteral("level.csv"), QIODevice::Text), QByteArray("\n\n\n2330\n1.5\n"));
     }
 
     void sessionLogFalseWritesNoSessionFile()
