@@ -5,6 +5,7 @@
 #include "devicetag.h"
 #include "hidplatform.h"
 #include "mainwindowform.h"
+#include "recordingwriter.h"
 #include "usbhid.h"
 
 #include <QComboBox>
@@ -140,6 +141,7 @@ void MainWindow::refreshDevices()
 
     connect(form->cbCurrentDevice, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::changeCurrentDevice);
+    recorder->noteDevice(currentDeviceName, currentDevicePath);
 }
 
 void MainWindow::changeCurrentDevice(int index)
@@ -149,6 +151,7 @@ void MainWindow::changeCurrentDevice(int index)
     currentDeviceName = devices[index].first;
     currentDevicePath = devices[index].second;
     deviceChosenByOperator = true;
+    recorder->noteDevice(currentDeviceName, currentDevicePath);
     openChosenDevice();
     showDeviceStatus();
     parser->resetPlotData();

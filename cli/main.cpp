@@ -10,6 +10,11 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 const char exitStatusHelp[] =
@@ -85,6 +90,11 @@ int subcommandPosition(const QStringList &arguments, const QSet<QString> &option
 
 int main(int argc, char *argv[])
 {
+#ifdef Q_OS_WIN
+    // Lines end in LF on every system, so that what decode writes is byte for byte the
+    // window's session file and a script reads the same output everywhere.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tolvexctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TOLVEX_VERSION));

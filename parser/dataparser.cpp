@@ -6,6 +6,7 @@
 #include "scriptrunner.h"
 #include "sessioncsv.h"
 
+#include <QFileInfo>
 #include <QSet>
 #include <QVarLengthArray>
 
@@ -187,6 +188,7 @@ bool DataParser::decodeReport(const QByteArray &data, qint64 arrivedNs)
     // The session file, like the value logs, is the parser thread's own.
     if (telemetry && logging && sessionLog) {
         sessionLog->appendRow(arrivedNs, texts);
+        noteSessionLogFailure();
         if (!logsPending) {
             logsPending = true;
             logsPendingSince = std::chrono::steady_clock::now();
@@ -275,9 +277,22 @@ void DataParser::flushLogs()
         if (logFiles.at(k)->isOpen() && !logFiles.at(k)->flush())
             noteLogFailure(k);
     }
-    if (sessionLog)
+    if (sessionLog) {
         sessionLog->flush();
+        noteSessionLogFailure();
+    }
     logsPending = false;
+}
+
+void DataParser::noteSessionLogFailure()
+{
+    // The session file stops at its first failure (a row half written would break the CSV);
+    // said once, by its name.
+    if (sessionLogFailed || sessionLog->errorString().isEmpty())
+        return;
+    sessionLogFailed = true;
+    const QString name = QFileInfo(sessionLog->fileName()).fileName();
+    emit logFileFailed(name.isEmpty() ? QStringLiteral("session") : name);
 }
 
 void DataParser::noteLogFailure(int index)

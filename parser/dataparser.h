@@ -85,8 +85,8 @@ public:
 
 signals:
     void dataReady();
-    // Writing to a log file failed (a full disk, for one); emitted from the parser thread,
-    // once per file and never for a file that logFilesFailedAtStart() names.
+    // Writing to a log file or the session file failed (a full disk, for one); emitted from
+    // the parser thread, once per file and never for a file that logFilesFailedAtStart() names.
     void logFileFailed(const QString &fileName);
 
 public slots:
@@ -102,6 +102,7 @@ private:
     void flushLogs();
     void flushLogsIfDue();
     void noteLogFailure(int index);
+    void noteSessionLogFailure();
 
     struct QueuedReport
     {
@@ -123,6 +124,7 @@ private:
     QStringList failedAtStart;
     QVector<bool> logFailed; // used only by the decoding thread once it runs
     std::unique_ptr<SessionCsvWriter> sessionLog;
+    bool sessionLogFailed = false; // used only by the decoding thread once it runs
     bool timeAxis = false;
     qint64 firstTelemetryNs = -1; // under stateLock
     // Used only by the decoding thread: when the oldest unwritten log line was decoded.

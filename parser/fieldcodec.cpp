@@ -3,6 +3,7 @@
 #include "reportlayout.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -102,28 +103,142 @@ void putString(QByteArray &report, const QByteArray &bytes)
         std::memcpy(report.data() + payloadStart, bytes.constData(), count);
 }
 
-// 'g' with 6 significant digits. Whole numbers below a million come out as plain integers
-// in that format; writing their digits directly skips the general conversion, which costs
-// far more and dominates decoding.
-QString numberText(double value)
+// Writes the digits of value in base (2, 10 or 16, lower-case) before end; returns where they
+// start.
+char *unsignedDigits(quint64 value, int base, char *end)
+{
+    static const char digitChars[] = "0123456789abcdef";
+    char *p = end;
+    do {
+        *--p = digitChars[value % unsigned(base)];
+        value /= unsigned(base);
+    } while (value > 0);
+    return p;
+}
+
+// 'g' with 6 significant digits, exactly as QString::number(value, 'g', 6) writes it
+// (exponent of at least two digits, trailing zeros dropped, "nan", "inf"). Returns the length
+// written to out, which holds at least numberTextCapacity characters. The general conversion
+// is most of the cost of decoding, so the digits are rounded here from a 17-digit conversion;
+// only a value lying on or next to a rounding tie (which Qt rounds away from zero) goes the
+// general way.
+constexpr int numberTextCapacity = 32;
+
+int numberText(double value, char *out)
 {
     if (value > -1e6 && value < 1e6 && value == std::trunc(value)) {
-        char digits[8];
-        char *end = digits + sizeof digits;
-        char *p = end;
-        int n = int(value);
-        const bool negative = n < 0;
-        if (negative)
-            n = -n;
-        do {
-            *--p = char('0' + n % 10);
-            n /= 10;
-        } while (n > 0);
+        // Whole numbers below a million: their own digits.
+        char *end = out + numberTextCapacity;
+        const bool negative = value < 0;
+        char *p = unsignedDigits(quint64(negative ? -value : value), 10, end);
         if (negative)
             *--p = '-';
-        return QString::fromLatin1(p, int(end - p));
+        const int length = int(end - p);
+        std::memmove(out, p, size_t(length));
+        return length;
     }
-    return QString::number(value, 'g', 6);
+    if (std::isnan(value)) {
+        std::memcpy(out, "nan", 3);
+        return 3;
+    }
+    if (std::isinf(value)) {
+        std::memcpy(out, value < 0 ? "-inf" : "inf", value < 0 ? 4 : 3);
+        return value < 0 ? 4 : 3;
+    }
+
+    // "-d.dddddddddddddddde+XX": 17 significant digits, correctly rounded.
+    char scientific[40];
+    const auto converted = std::to_chars(scientific, scientific + sizeof scientific, value,
+                                         std::chars_format::scientific, 16);
+    const bool negative = scientific[0] == '-';
+    const char *mantissa = scientific + (negative ? 1 : 0);
+    char digits[7];
+    digits[0] = mantissa[0];
+    std::memcpy(digits + 1, mantissa + 2, 6);
+    int exponent = 0;
+    std::from_chars(mantissa + 19 + (mantissa[19] == '+' ? 1 : 0), converted.ptr, exponent);
+
+    if (digits[6] == '5' && std::memcmp(mantissa + 8, "0000000000", 10) == 0) {
+        const QByteArray text = QString::number(value, 'g', 6).toLatin1();
+        std::memcpy(out, text.constData(), size_t(text.size()));
+        return text.size();
+    }
+    if (digits[6] >= '5') {
+        int i = 5;
+        while (i >= 0 && digits[i] == '9')
+            digits[i--] = '0';
+        if (i >= 0) {
+            ++digits[i];
+        } else {
+            digits[0] = '1';
+            ++exponent;
+        }
+    }
+    int significant = 6;
+    while (significant > 1 && digits[significant - 1] == '0')
+        --significant;
+
+    char *p = out;
+    if (negative)
+        *p++ = '-';
+    if (exponent < -4 || exponent >= 6) {
+        *p++ = digits[0];
+        if (significant > 1) {
+            *p++ = '.';
+            std::memcpy(p, digits + 1, size_t(significant - 1));
+            p += significant - 1;
+        }
+        *p++ = 'e';
+        *p++ = exponent < 0 ? '-' : '+';
+        const int magnitude = exponent < 0 ? -exponent : exponent;
+        if (magnitude < 10)
+            *p++ = '0';
+        char exponentDigits[8];
+        char *end = exponentDigits + sizeof exponentDigits;
+        const char *start = unsignedDigits(quint64(magnitude), 10, end);
+        std::memcpy(p, start, size_t(end - start));
+        p += end - start;
+    } else if (exponent >= 0) {
+        for (int i = 0; i <= exponent; ++i)
+            *p++ = i < significant ? digits[i] : '0';
+        if (significant > exponent + 1) {
+            *p++ = '.';
+            std::memcpy(p, digits + exponent + 1, size_t(significant - exponent - 1));
+            p += significant - exponent - 1;
+        }
+    } else {
+        *p++ = '0';
+        *p++ = '.';
+        for (int i = 0; i < -exponent - 1; ++i)
+            *p++ = '0';
+        std::memcpy(p, digits, size_t(significant));
+        p += significant;
+    }
+    return int(p - out);
+}
+
+// The text of a number, hex or bin view in out (at least 64 characters); returns its length.
+int plainText(const Field &field, ParamView view, char *out)
+{
+    if (view == ViewHex || view == ViewBin) {
+        char *end = out + 64;
+        const char *start = unsignedDigits(field.rawValue, view == ViewHex ? 16 : 2, end);
+        const int length = int(end - start);
+        std::memmove(out, start, size_t(length));
+        return length;
+    }
+    return numberText(field.value, out);
+}
+
+// The bytes of a str field that are present, up to the first zero.
+QByteArray strBytes(const QByteArray &report, int pos, ParamType type)
+{
+    if (pos < 0 || pos >= report.size())
+        return QByteArray();
+    const int available = qMin(width(type), report.size() - pos);
+    const char *start = report.constData() + pos;
+    const void *zero = std::memchr(start, 0, available);
+    return QByteArray::fromRawData(start, zero ? int(static_cast<const char *>(zero) - start) : available);
 }
 
 } // namespace
@@ -180,23 +295,26 @@ Field read(const QByteArray &report, int pos, ParamType type)
 
 QString text(const Field &field, ParamView view, const QByteArray &report, int pos, ParamType type)
 {
-    switch (view) {
-    case ViewHex:
-        return QString::number(field.rawValue, 16);
-    case ViewBin:
-        return QString::number(field.rawValue, 2);
-    case ViewStr: {
-        if (pos < 0 || pos >= report.size())
-            return QString();
-        const int available = qMin(width(type), report.size() - pos);
-        const char *start = report.constData() + pos;
-        const void *zero = std::memchr(start, 0, available);
-        const int length = zero ? int(static_cast<const char *>(zero) - start) : available;
-        return QString::fromUtf8(start, length);
+    if (view == ViewStr)
+        return QString::fromUtf8(strBytes(report, pos, type));
+    char buffer[64];
+    return QString::fromLatin1(buffer, plainText(field, view, buffer));
+}
+
+void appendText(QByteArray &utf8, const Field &field, ParamView view, const QByteArray &report, int pos,
+                ParamType type)
+{
+    if (view == ViewStr) {
+        const QByteArray bytes = strBytes(report, pos, type);
+        // Bytes that are not UTF-8 become U+FFFD, as in the text the window shows.
+        bool ascii = true;
+        for (const char c : bytes)
+            ascii = ascii && quint8(c) < 0x80;
+        utf8 += ascii ? bytes : QString::fromUtf8(bytes).toUtf8();
+        return;
     }
-    default:
-        return numberText(field.value);
-    }
+    char buffer[64];
+    utf8.append(buffer, plainText(field, view, buffer));
 }
 
 int encodeText(QByteArray &report, int pos, ParamType type, ParamView view, const QString &text)

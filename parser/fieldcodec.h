@@ -28,6 +28,9 @@ Field read(const QByteArray &report, int pos, ParamType type);
 // The display text of a decoded field by view: 'g' with 6 digits, hex or bin of the raw bits,
 // or (str) the bytes of the field that are present, up to the first zero, as UTF-8.
 QString text(const Field &field, ParamView view, const QByteArray &report, int pos, ParamType type);
+// The same text appended to utf8, encoded as UTF-8, for writers of files.
+void appendText(QByteArray &utf8, const Field &field, ParamView view, const QByteArray &report, int pos,
+                ParamType type);
 
 // Encodes the request text of a field of the given type and view at pos of a 64-byte report
 // and returns the number of bytes the position advances (the type's width). Text that does

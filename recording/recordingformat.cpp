@@ -35,7 +35,31 @@ void appendText(QByteArray &out, const QByteArray &utf8)
     out.append(utf8);
 }
 
+// The first bytes of utf8, at most limit of them, ending at a character's boundary.
+QByteArray cutUtf8(const QByteArray &utf8, int limit)
+{
+    if (utf8.size() <= limit)
+        return utf8;
+    int end = qMax(0, limit);
+    while (end > 0 && (quint8(utf8.at(end)) & 0xc0) == 0x80)
+        --end;
+    return utf8.left(end);
+}
+
 } // namespace
+
+QByteArray encodeDevice(const QString &product, const QString &path)
+{
+    const QByteArray pathBytes = cutUtf8(path.toUtf8(), maxRecordData - 1);
+    return cutUtf8(product.toUtf8(), maxRecordData - 1 - pathBytes.size()) + '\0' + pathBytes;
+}
+
+void decodeDevice(const QByteArray &data, QString *product, QString *path)
+{
+    const int zero = data.indexOf('\0');
+    *product = QString::fromUtf8(zero < 0 ? data : data.left(zero));
+    *path = zero < 0 ? QString() : QString::fromUtf8(data.mid(zero + 1));
+}
 
 quint16 checksum(const char *data, int size)
 {
@@ -77,7 +101,7 @@ QByteArray encodeHeader(const Header &header)
 
 void appendRecord(QByteArray &out, RecordKind kind, quint64 timeDeltaUs, const QByteArray &data)
 {
-    int length = qMin(data.size(), reportSize);
+    int length = qMin(data.size(), kind == RecordKind::Device ? maxRecordData : reportSize);
     while (length > 0 && data.at(length - 1) == '\0')
         --length;
 

@@ -26,7 +26,11 @@ constexpr int maxTimeBytes = 10;
 enum class RecordKind : quint8 {
     Report = 1,  // an input report the device sent
     Request = 2, // an output report the program wrote
+    Device = 3,  // the device in use from here on (see encodeDevice)
 };
+
+// Longest data of a record: its length is one byte.
+constexpr int maxRecordData = 255;
 
 struct Header
 {
@@ -41,8 +45,16 @@ struct Header
 // The header as stored: magic, version, body length, body, checksum.
 QByteArray encodeHeader(const Header &header);
 // Appends one record to out. timeDeltaUs: microseconds since the previous record (since the
-// recording began, for the first); data: the report, of which at most 64 bytes are kept.
+// recording began, for the first); data: the report, of which at most 64 bytes are kept (255
+// of a device record's).
 void appendRecord(QByteArray &out, RecordKind kind, quint64 timeDeltaUs, const QByteArray &data);
+
+// The data of a device record: the product string, a zero byte, the system path, in UTF-8;
+// both empty when no device is in use. What exceeds a record's 255 bytes is cut from the
+// product, then from the path, at a character's boundary.
+QByteArray encodeDevice(const QString &product, const QString &path);
+// The product and path of a device record's data.
+void decodeDevice(const QByteArray &data, QString *product, QString *path);
 
 // CRC-16 (CCITT) as every checksum of the file is computed.
 quint16 checksum(const char *data, int size);

@@ -215,8 +215,9 @@ bool RecordingReader::next(Record &record)
             return damaged(QStringLiteral("its checksum does not match"));
         }
 
-        const bool known = kind == quint8(RecordKind::Report) || kind == quint8(RecordKind::Request);
-        if (known && length > reportSize)
+        const bool report = kind == quint8(RecordKind::Report) || kind == quint8(RecordKind::Request);
+        const bool known = report || kind == quint8(RecordKind::Device);
+        if (report && length > reportSize)
             return damaged(QStringLiteral("%1 data bytes in a report").arg(length));
         timeUs += delta;
         ++records;
@@ -226,8 +227,12 @@ bool RecordingReader::next(Record &record)
         record.kind = RecordKind(kind);
         record.timeUs = timeUs;
         record.offset = offset;
-        record.data = QByteArray(reportSize, '\0');
-        std::memcpy(record.data.data(), bytes + used, size_t(length));
+        if (report) {
+            record.data = QByteArray(reportSize, '\0');
+            std::memcpy(record.data.data(), bytes + used, size_t(length));
+        } else {
+            record.data = QByteArray(bytes + used, length);
+        }
         return true;
     }
 }

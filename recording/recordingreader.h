@@ -26,15 +26,15 @@ public:
     {
         RecordingFormat::RecordKind kind = RecordingFormat::RecordKind::Report;
         quint64 timeUs = 0;  // since the recording began
-        QByteArray data;     // 64 bytes for reports and requests
+        QByteArray data;     // 64 bytes for reports and requests; a device record's as stored
         qint64 offset = 0;   // where the record starts in the file
     };
 
     bool open(const QString &path);
     const RecordingFormat::Header &header() const { return head; }
 
-    // The next report or request; false at the end of the file or at a problem. Records of
-    // kinds this version does not know are skipped.
+    // The next report, request or device change; false at the end of the file or at a
+    // problem. Records of kinds this version does not know are skipped.
     bool next(Record &record);
 
     Status status() const { return state; }

@@ -34,6 +34,8 @@ bool RecordingWriter::open(const QString &path, RecordingFormat::Header header)
         header.utcOffsetS = now.offsetFromUtc();
     }
     head = header;
+    deviceProduct = head.product;
+    devicePath = head.path;
     const QByteArray bytes = RecordingFormat::encodeHeader(head);
     if (file.write(bytes) != bytes.size() || !file.flush()) {
         std::lock_guard<std::mutex> guard(lock);
@@ -49,6 +51,15 @@ bool RecordingWriter::open(const QString &path, RecordingFormat::Header header)
     }
     writer = std::thread([this] { writeLoop(); });
     return true;
+}
+
+void RecordingWriter::noteDevice(const QString &product, const QString &path)
+{
+    if (!isOpen() || (product == deviceProduct && path == devicePath))
+        return;
+    deviceProduct = product;
+    devicePath = path;
+    record(RecordingFormat::RecordKind::Device, RecordingFormat::encodeDevice(product, path));
 }
 
 void RecordingWriter::record(RecordingFormat::RecordKind kind, const QByteArray &data)

@@ -37,6 +37,10 @@ public:
     void record(RecordingFormat::RecordKind kind, const QByteArray &data);
     void record(RecordingFormat::RecordKind kind, const QByteArray &data, qint64 monotonicNs);
 
+    // The device in use now (both empty: none). Recorded when it is not the one the recording
+    // names last (in its header or a device record before); from the thread of open().
+    void noteDevice(const QString &product, const QString &path);
+
     // Writes what is buffered and closes the file. Called by the destructor too.
     void close();
 
@@ -58,6 +62,8 @@ private:
     void fail(const QString &message); // with lock held
 
     RecordingFormat::Header head;
+    QString deviceProduct; // the device named last
+    QString devicePath;
     QFile file;
     std::thread writer;
 

@@ -18,6 +18,9 @@ qint64 floorMs(qint64 ns)
 
 SessionCsvWriter::SessionCsvWriter(const QStringList &names, const QStringList &units)
 {
+    // Reserved space stays through resize(0): no allocation per buffer written.
+    buffer.reserve(bufferLimit + 4096);
+    rowTexts.reserve(256);
     columns.reserve(names.size());
     for (int i = 0; i < names.size(); ++i) {
         const QString unit = units.value(i);
@@ -64,24 +67,27 @@ QString SessionCsvWriter::fileName() const
 
 void SessionCsvWriter::appendField(QByteArray &out, const QString &text)
 {
-    // Most values are short ASCII texts that need no quotes: copied as they are.
-    bool ascii = true;
+    const QByteArray utf8 = text.toUtf8();
+    appendField(out, utf8.constData(), utf8.size());
+}
+
+void SessionCsvWriter::appendField(QByteArray &out, const char *utf8, int size)
+{
+    // Most values are short texts that need no quotes: copied as they are. In UTF-8 the
+    // bytes of a comma, a quote and the line breaks stand only for themselves.
+    const char *end = utf8 + size;
     bool quote = false;
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        ascii = ascii && u < 0x80;
-        quote = quote || u == ',' || u == '"' || u == '\n' || u == '\r';
-    }
+    for (const char *c = utf8; c != end && !quote; ++c)
+        quote = *c == ',' || *c == '"' || *c == '\n' || *c == '\r';
     if (!quote) {
-        out += ascii ? text.toLatin1() : text.toUtf8();
+        out.append(utf8, size);
         return;
     }
-    const QByteArray utf8 = text.toUtf8();
     out += '"';
-    for (const char c : utf8) {
-        if (c == '"')
+    for (const char *c = utf8; c != end; ++c) {
+        if (*c == '"')
             out += '"';
-        out += c;
+        out += *c;
     }
     out += '"';
 }
@@ -139,6 +145,17 @@ void SessionCsvWriter::appendTime(qint64 wallMs)
 
 void SessionCsvWriter::appendRow(qint64 monotonicNs, const QStringList &texts)
 {
+    rowTexts.resize(0);
+    rowEnds.resize(0);
+    for (const QString &text : texts) {
+        rowTexts += text.toUtf8();
+        rowEnds.append(rowTexts.size());
+    }
+    appendRow(monotonicNs, rowTexts.constData(), rowEnds.constData(), rowEnds.size());
+}
+
+void SessionCsvWriter::appendRow(qint64 monotonicNs, const char *texts, const int *ends, int count)
+{
     if (!started && !begin(monotonicNs))
         return;
     if (!device || !error.isEmpty())
@@ -147,21 +164,33 @@ void SessionCsvWriter::appendRow(qint64 monotonicNs, const QStringList &texts)
     appendTime(clockWallMs + floorMs(monotonicNs - clockNs));
     buffer += ',';
     const qint64 elapsedUs = qMax<qint64>(0, (monotonicNs - firstNs) / 1000);
-    buffer += QByteArray::number(elapsedUs / 1000000);
-    buffer += '.';
-    const QByteArray fraction = QByteArray::number(elapsedUs % 1000000);
-    buffer += QByteArray(6 - fraction.size(), '0');
-    buffer += fraction;
+    char digits[24];
+    char *end = digits + sizeof digits;
+    char *p = end;
+    qint64 rest = elapsedUs % 1000000;
+    for (int i = 0; i < 6; ++i, rest /= 10)
+        *--p = char('0' + rest % 10);
+    *--p = '.';
+    qint64 whole = elapsedUs / 1000000;
+    do {
+        *--p = char('0' + whole % 10);
+        whole /= 10;
+    } while (whole > 0);
+    buffer.append(p, int(end - p));
+    int start = 0;
     for (int i = 0; i < columns.size(); ++i) {
         buffer += ',';
-        appendField(buffer, texts.value(i));
+        if (i < count) {
+            appendField(buffer, texts + start, ends[i] - start);
+            start = ends[i];
+        }
     }
     buffer += '\n';
     ++rows;
     if (buffer.size() >= bufferLimit) {
         if (device->write(buffer) != buffer.size())
             error = device->errorString();
-        buffer.clear();
+        buffer.resize(0);
     }
 }
 
@@ -172,7 +201,7 @@ bool SessionCsvWriter::flush()
     if (!buffer.isEmpty()) {
         if (device->write(buffer) != buffer.size() && error.isEmpty())
             error = device->errorString();
-        buffer.clear();
+        buffer.resize(0);
     }
     if (auto *file = qobject_cast<QFileDevice *>(device))
         file->flush();

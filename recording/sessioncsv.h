@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QIODevice>
 #include <QStringList>
+#include <QVector>
 
 #include <memory>
 
@@ -39,6 +40,10 @@ public:
 
     // One row for a telemetry report stamped monotonicNs on the report clock.
     void appendRow(qint64 monotonicNs, const QStringList &texts);
+    // The same from the values' texts in UTF-8, laid end to end in texts: the text of value i
+    // ends at ends[i] and starts where that of value i - 1 ends. Values from count on are
+    // empty.
+    void appendRow(qint64 monotonicNs, const char *texts, const int *ends, int count);
     // Hands what is buffered to the device and flushes it. False when writing failed.
     bool flush();
 
@@ -50,6 +55,7 @@ public:
     // A CSV field: as it is, or in double quotes with quotes doubled when it holds a comma,
     // a quote or a line break.
     static void appendField(QByteArray &out, const QString &text);
+    static void appendField(QByteArray &out, const char *utf8, int size);
 
 private:
     bool begin(qint64 monotonicNs);
@@ -71,6 +77,9 @@ private:
     // The local time text of the last whole second formatted, reused for rows in it.
     qint64 cachedSecond = -1;
     QByteArray cachedSecondText;
+    // Reused by the QStringList form of appendRow.
+    QByteArray rowTexts;
+    QVector<int> rowEnds;
 };
 
 #endif // SESSIONCSV_H

@@ -6,11 +6,11 @@
 class ReplayConnection : public HidConnection
 {
 public:
-    explicit ReplayConnection(ReplayPlatform &platform) : platform(platform) {}
+    ReplayConnection(ReplayPlatform &platform, quint64 generation) : platform(platform), generation(generation) {}
 
     Result read(unsigned char *buffer, int timeoutMs) override
     {
-        return platform.read(buffer, timeoutMs);
+        return platform.read(buffer, timeoutMs, generation);
     }
     Result write(const unsigned char *, int) override
     {
@@ -19,6 +19,7 @@ public:
 
 private:
     ReplayPlatform &platform;
+    const quint64 generation; // of the device it was opened to
 };
 
 ReplayPlatform::ReplayPlatform(QObject *parent) : HidPlatform(parent) {}
@@ -42,6 +43,11 @@ bool ReplayPlatform::load(const QString &path, double playbackSpeed)
     played = 0;
     lastPlayedUs = 0;
     problem.clear();
+    presentedProduct = reader.header().product;
+    // A recording begun with no device open names none; it still plays as one.
+    presentedPath = reader.header().path.isEmpty() ? QStringLiteral("replay:") + reader.fileName()
+                                                   : reader.header().path;
+    ++generation;
     return loaded;
 }
 
@@ -60,15 +66,13 @@ RecordingFormat::Header ReplayPlatform::header() const
 QString ReplayPlatform::productString() const
 {
     std::lock_guard<std::mutex> guard(lock);
-    return reader.header().product;
+    return presentedProduct;
 }
 
 QString ReplayPlatform::devicePath() const
 {
     std::lock_guard<std::mutex> guard(lock);
-    // A recording begun with no device open names none; it still plays as one.
-    const QString recorded = reader.header().path;
-    return recorded.isEmpty() ? QStringLiteral("replay:") + reader.fileName() : recorded;
+    return presentedPath;
 }
 
 void ReplayPlatform::setPaused(bool pause)
@@ -135,9 +139,11 @@ DeviceList ReplayPlatform::enumerate()
 
 std::unique_ptr<HidConnection> ReplayPlatform::open(const QString &path)
 {
-    if (isFinished() || path != devicePath())
-        return nullptr;
     std::lock_guard<std::mutex> guard(lock);
+    if (finishedPlaying || path != presentedPath)
+        return nullptr;
+    // Opened to the device presented now, even if the first records name another.
+    const quint64 openedGeneration = generation;
     if (!clockStarted) {
         // The timeline starts with the first report, at the first open.
         clockStarted = true;
@@ -145,7 +151,7 @@ std::unique_ptr<HidConnection> ReplayPlatform::open(const QString &path)
         anchorUs = haveUpcoming || fetchNext() ? upcoming.timeUs : 0;
         firstUs = anchorUs;
     }
-    return std::make_unique<ReplayConnection>(*this);
+    return std::make_unique<ReplayConnection>(*this, openedGeneration);
 }
 
 bool ReplayPlatform::fetchNext()
@@ -154,6 +160,16 @@ bool ReplayPlatform::fetchNext()
         if (upcoming.kind == RecordingFormat::RecordKind::Report) {
             haveUpcoming = true;
             return true;
+        }
+        if (upcoming.kind == RecordingFormat::RecordKind::Device) {
+            QString product;
+            QString path;
+            RecordingFormat::decodeDevice(upcoming.data, &product, &path);
+            if (!path.isEmpty() && (product != presentedProduct || path != presentedPath)) {
+                presentedProduct = product;
+                presentedPath = path;
+                ++generation;
+            }
         }
     }
     haveUpcoming = false;
@@ -176,13 +192,19 @@ ReplayPlatform::Clock::time_point ReplayPlatform::dueTime() const
     return anchor + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::micro>(waitUs));
 }
 
-HidConnection::Result ReplayPlatform::read(unsigned char *buffer, int timeoutMs)
+HidConnection::Result ReplayPlatform::read(unsigned char *buffer, int timeoutMs, quint64 connectionGeneration)
 {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::unique_lock<std::mutex> guard(lock);
     for (;;) {
         if (finishedPlaying)
             return HidConnection::Result::Failed;
+        if (connectionGeneration != generation) {
+            // Another device took this one's place: this one is pulled out.
+            guard.unlock();
+            emit devicesChanged();
+            return HidConnection::Result::Failed;
+        }
         if (!haveUpcoming && !fetchNext()) {
             finishedPlaying = true;
             problem = reader.errorString();

@@ -14,7 +14,10 @@
 // it hands out the recorded input reports with their original spacing divided by the speed
 // (speed 0: as fast as they are read). Requests written to it are accepted and dropped.
 // After the last complete record the device is unplugged: it leaves the list, its reads
-// fail, and devicesChanged() and finished() are emitted.
+// fail, and devicesChanged() and finished() are emitted. Where the recording names another
+// device in use, that device takes the recorded one's place as a re-plug would: the open
+// connection's reads fail, devicesChanged() is emitted and the new device is listed; the
+// recording goes on once it is opened. A recorded "no device" leaves the last one listed.
 //
 //     ReplayPlatform replay;
 //     if (!replay.load(path, speed)) { ... replay.errorString() ... }
@@ -61,7 +64,7 @@ private:
     friend class ReplayConnection;
     using Clock = std::chrono::steady_clock;
 
-    HidConnection::Result read(unsigned char *buffer, int timeoutMs);
+    HidConnection::Result read(unsigned char *buffer, int timeoutMs, quint64 connectionGeneration);
     // With lock held: the next input report into upcoming; false at the end of the records.
     bool fetchNext();
     // With lock held: when upcoming is due on the steady clock.
@@ -79,6 +82,11 @@ private:
     bool finishedPlaying = false;
     bool clockStarted = false;
     bool haveUpcoming = false;
+    // The device presented now, and how many times it has changed (a connection to an earlier
+    // one reads no more).
+    QString presentedProduct;
+    QString presentedPath;
+    quint64 generation = 0;
     RecordingReader::Record upcoming;
     // The recording time anchorUs was current at anchor (the playback clock while running).
     Clock::time_point anchor;

@@ -95,10 +95,10 @@ private slots:
             stuck << QStringLiteral("nan");
         }
         QFile countLog(QStringLiteral("count.csv"));
-        QVERIFY(countLog.open(QIODevice::ReadOnly));
+        QVERIFY(countLog.open(QIODevice::ReadOnly | QIODevice::Text)); // lines end in CR LF on Windows
         QCOMPARE(QString::fromLatin1(countLog.readAll()), counted.join('\n') + '\n');
         QFile stuckLog(QStringLiteral("stuck.csv"));
-        QVERIFY(stuckLog.open(QIODevice::ReadOnly));
+        QVERIFY(stuckLog.open(QIODevice::ReadOnly | QIODevice::Text));
         QCOMPARE(QString::fromLatin1(stuckLog.readAll()), stuck.join('\n') + '\n');
     }
 

@@ -102,7 +102,7 @@ private:
     QStringList logLines()
     {
         QFile file(workDir.filePath(QStringLiteral("level.csv")));
-        if (!file.open(QIODevice::ReadOnly))
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) // CR LF on Windows
             return {};
         return QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }

@@ -124,6 +124,47 @@ private slots:
         QCOMPARE(filesLike(QStringLiteral("session-*.csv")).size(), 1);
     }
 
+    void aDeviceChosenWhileRecordingIsRecordedAndReplaysAsAReplug()
+    {
+        QVERIFY(QDir::setCurrent(workDir.path()));
+        for (const QString &name : QDir::current().entryList(QDir::Files))
+            QFile::remove(name);
+        openWindow();
+        std::shared_ptr<SimDevice> second = sim->plug(QStringLiteral("Tolvex probe B"));
+        auto *devices = child<QComboBox>("cbCurrentDevice");
+        QTRY_COMPARE(devices->count(), 2);
+        const QString firstText = devices->currentText();
+        child<QCheckBox>("cbRecord")->setChecked(true);
+        const QString recording = QDir::current().absoluteFilePath(filesLike(QStringLiteral("recording-*.tvxr")).first());
+        for (quint8 i = 1; i <= 5; ++i)
+            device->injectReport(inputReport(0, {i, 0, i}));
+        QTRY_COMPARE(linesOf(QStringLiteral("level.csv")).size(), 3 + 5 + 1);
+        devices->setCurrentIndex(1 - devices->currentIndex());
+        QTRY_VERIFY(second->isOpen());
+        for (quint8 i = 6; i <= 10; ++i)
+            second->injectReport(inputReport(0, {i, 0, i}));
+        QTRY_COMPARE(linesOf(QStringLiteral("level.csv")).size(), 3 + 10 + 1);
+        child<QCheckBox>("cbRecord")->setChecked(false);
+        closeWindow();
+        const QStringList liveLevel = linesOf(QStringLiteral("level.csv"));
+
+        QVERIFY(QDir::setCurrent(replayDir.path()));
+        for (const QString &name : QDir::current().entryList(QDir::Files))
+            QFile::remove(name);
+        ReplayPlatform replay;
+        QVERIFY2(replay.load(recording, 0), qPrintable(replay.errorString()));
+        HidPlatform::install(&replay);
+        window = std::make_unique<MainWindow>();
+        QCOMPARE(child<QComboBox>("cbCurrentDevice")->currentText(), firstText);
+        QTRY_VERIFY_WITH_TIMEOUT(replay.isFinished(), 10000);
+        QCOMPARE(replay.productString(), QStringLiteral("Tolvex probe B"));
+        QCOMPARE(replay.reportsPlayed(), qint64(10));
+        QTRY_COMPARE(linesOf(QStringLiteral("level.csv")).size(), 3 + 10 + 1);
+        window.reset();
+        HidPlatform::install(nullptr);
+        QCOMPARE(linesOf(QStringLiteral("level.csv")), liveLevel);
+    }
+
     void aRecordingCutByACrashReplaysUpToItsLastCompleteRecord()
     {
         QVERIFY(QDir::setCurrent(replayDir.path()));

@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -40,10 +41,11 @@ QStringList sessionFiles()
     return QDir::current().entryList({QStringLiteral("session-*.csv")}, QDir::Files);
 }
 
-QByteArray contentOf(const QString &name)
+// The value logs are text files (lines end in CR LF on Windows): read them with text on.
+QByteArray contentOf(const QString &name, QIODevice::OpenMode text = {})
 {
     QFile file(name);
-    file.open(QIODevice::ReadOnly);
+    file.open(QIODevice::ReadOnly | text);
     return file.readAll();
 }
 
@@ -117,7 +119,7 @@ private slots:
         QVERIFY2(qAbs(t0.msecsTo(t1) - elapsed * 1000) < 1.0, text.constData());
         QVERIFY(qAbs(t0.msecsTo(QDateTime::currentDateTime())) < 60000);
         // The per-value log files are as they always were.
-        QCOMPARE(contentOf(QStringLiteral("level.csv")), QByteArray("\n\n\n2330\n1.5\n"));
+        QCOMPARE(contentOf(QStringLiteral("level.csv"), QIODevice::Text), QByteArray("\n\n\n2330\n1.5\n"));
     }
 
     void sessionLogFalseWritesNoSessionFile()
@@ -130,6 +132,29 @@ private slots:
         QVERIFY(QFile::exists(QStringLiteral("level.csv")));
         QCOMPARE(sessionFiles(), QStringList());
     }
+
+#ifdef Q_OS_LINUX
+    void anUnwritableSessionFileIsNamed()
+    {
+        // The working directory disappears after the window opened its value logs: the
+        // session file, created with the first report, cannot be.
+        writeConfig(configWith(""));
+        QVERIFY(QDir().mkdir(QStringLiteral("gone")));
+        QVERIFY(QDir::setCurrent(QStringLiteral("gone")));
+        openWindow();
+        for (const QString &name : QDir::current().entryList(QDir::Files))
+            QVERIFY(QFile::remove(name));
+        QVERIFY(QDir(workDir.path()).rmdir(QStringLiteral("gone")));
+        device->injectReport(telemetry(1, 1, ""));
+        QVERIFY(waitForSamples(1));
+        QLabel *notice = nullptr;
+        QTRY_VERIFY((notice = window->findChild<QLabel *>(QStringLiteral("lbLogFileNotice"))));
+        QVERIFY2(QRegularExpression(QStringLiteral("^Не удалось записать журнал: session-\\d{8}-\\d{6}\\.csv$"))
+                     .match(notice->text())
+                     .hasMatch(),
+                 qPrintable(notice->text()));
+    }
+#endif
 
     void reportsAreTimedWhenTheyArriveNotWhenDecoded()
     {

@@ -105,7 +105,8 @@ private slots:
     void usageErrorEndsTheProgramWithStatus2()
     {
         QProcess program;
-        program.start(QStringLiteral(TOLVEX_CLIENT), {QStringLiteral("--device")});
+        program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/" TOLVEX_CLIENT_NAME),
+                      {QStringLiteral("--device")});
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitCode(), 2);
         QVERIFY(program.readAllStandardError().contains("--device"));

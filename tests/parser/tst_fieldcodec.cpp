@@ -112,22 +112,33 @@ void FieldCodecTest::readsAndShowsEveryType()
     QCOMPARE(FieldCodec::text(field, ViewStr, report, 2, t), str);
     // A view number outside the table shows like num.
     QCOMPARE(FieldCodec::text(field, ParamView(7), report, 2, t), num);
+    // Files get the same texts as UTF-8.
+    for (int view = ViewNum; view <= ViewStr; ++view) {
+        QByteArray utf8("prefix");
+        FieldCodec::appendText(utf8, field, ParamView(view), report, 2, t);
+        QCOMPARE(QString::fromUtf8(utf8), QStringLiteral("prefix") + FieldCodec::text(field, ParamView(view), report, 2, t));
+    }
 }
 
 void FieldCodecTest::numViewMatchesQtFormatting()
 {
-    // Whole numbers take a shortcut; the texts must stay those of Qt's 'g' with 6 digits,
-    // including its rounding of exact halves (1234565 shows as 1.23457e+06).
+    // Numbers are formatted without Qt's general conversion; the texts must stay those of
+    // Qt's 'g' with 6 digits, including its rounding of exact halves away from zero
+    // (1234565 shows as 1.23457e+06, 4199.125 as 4199.13), carries (999999.5) and exponents.
     QVector<double> numbers = {0.0, -0.0, 1.0, -1.0, 999999.0, -999999.0, 1e6, -1e6, 1234565.0,
                                123456.5, 0.5, -0.5, 1e-5, 2.5, 99999.95, 4294967295.0,
                                -2147483648.0, 1e300, std::numeric_limits<double>::infinity(),
                                -std::numeric_limits<double>::infinity(),
                                std::numeric_limits<double>::quiet_NaN(),
-                               std::numeric_limits<double>::denorm_min()};
+                               std::numeric_limits<double>::denorm_min(),
+                               4199.125, -45843.25, 7599925.0, 0.0000015, 999999.5, 9999995.0,
+                               -0.00001, 0.000123456789, 1.7976931348623157e308, 45.300000000000004};
     QRandomGenerator random(7);
     for (int i = 0; i < 20000; ++i) {
         numbers.append(double(qint32(random.generate())) / (1 << random.bounded(12)));
         numbers.append(double(random.bounded(2000001) - 1000000));
+        numbers.append((random.generateDouble() - 0.5) * std::pow(10.0, int(random.bounded(40)) - 20));
+        numbers.append(double(random.bounded(100000000)) / 8 * 0.1);
     }
     for (double number : qAsConst(numbers)) {
         FieldCodec::Field field;
