@@ -32,13 +32,8 @@ public:
             return usageError(arguments.isEmpty() ? QStringLiteral("which file?")
                                                   : QStringLiteral("one file at a time"));
         Configuration configuration;
-        if (!readConfiguration(common, &configuration))
+        if (!readTelemetryConfiguration(common, &configuration))
             return ExitStatus::badConfig;
-        if (configuration.telemetry.id != 0) {
-            complain(QStringLiteral("configuration %1 describes no telemetry (no entry with id 0)")
-                         .arg(common.configPath));
-            return ExitStatus::badConfig;
-        }
 
         Output::flush();
         QFile out;

@@ -74,6 +74,12 @@ int DeviceLink::installPlatform(const Configuration &configuration)
     return ExitStatus::ok;
 }
 
+int DeviceLink::start(const Configuration &configuration)
+{
+    const int status = installPlatform(configuration);
+    return status == ExitStatus::ok ? open() : status;
+}
+
 DeviceList DeviceLink::devices() const
 {
     DeviceList all;

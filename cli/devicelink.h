@@ -37,6 +37,8 @@ public:
     // Chooses the device, opens it and starts the exchange. Returns an exit status (not ok:
     // already said why: no device, not the one asked for, or it does not open).
     int open();
+    // installPlatform, then open: the usual start of a subcommand that talks to the device.
+    int start(const Configuration &configuration);
     QString product() const { return chosenProduct; }
     QString path() const { return chosenPath; }
     QString deviceText() const; // "product [tag]"

@@ -42,9 +42,7 @@ public:
         if (!readConfiguration(common, &configuration))
             return ExitStatus::badConfig;
         DeviceLink link(common);
-        int status = link.installPlatform(configuration);
-        if (status == ExitStatus::ok)
-            status = link.open();
+        int status = link.start(configuration);
         if (status != ExitStatus::ok)
             return status;
 

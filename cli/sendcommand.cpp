@@ -90,9 +90,7 @@ public:
         }
 
         DeviceLink link(common);
-        int status = link.installPlatform(configuration);
-        if (status == ExitStatus::ok)
-            status = link.open();
+        int status = link.start(configuration);
         if (status != ExitStatus::ok)
             return status;
 

@@ -45,6 +45,9 @@ protected:
     // Reads the configuration of --config. A file that cannot be opened or does not parse is
     // said on standard error and gives false; keys that took defaults are left to check-config.
     static bool readConfiguration(const CommonOptions &common, Configuration *configuration);
+    // The same for a subcommand that needs telemetry: a configuration without an entry of
+    // id 0 is said too and gives false.
+    static bool readTelemetryConfiguration(const CommonOptions &common, Configuration *configuration);
 };
 
 std::unique_ptr<Subcommand> makeListCommand();

@@ -38,3 +38,15 @@ bool Subcommand::readConfiguration(const CommonOptions &common, Configuration *c
     }
     return true;
 }
+
+bool Subcommand::readTelemetryConfiguration(const CommonOptions &common, Configuration *configuration)
+{
+    if (!readConfiguration(common, configuration))
+        return false;
+    if (configuration->telemetry.id != 0) {
+        complain(QStringLiteral("configuration %1 describes no telemetry (no entry with id 0)")
+                     .arg(common.configPath));
+        return false;
+    }
+    return true;
+}

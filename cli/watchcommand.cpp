@@ -49,19 +49,12 @@ public:
         const qint64 count = limits.count;
 
         Configuration configuration;
-        if (!readConfiguration(common, &configuration))
+        if (!readTelemetryConfiguration(common, &configuration))
             return ExitStatus::badConfig;
-        if (configuration.telemetry.id != 0) {
-            complain(QStringLiteral("configuration %1 describes no telemetry (no entry with id 0)")
-                         .arg(common.configPath));
-            return ExitStatus::badConfig;
-        }
         const CommandDescription &telemetry = configuration.telemetry;
 
         DeviceLink link(common);
-        int status = link.installPlatform(configuration);
-        if (status == ExitStatus::ok)
-            status = link.open();
+        int status = link.start(configuration);
         if (status != ExitStatus::ok)
             return status;
 

@@ -291,8 +291,7 @@ void DataParser::noteSessionLogFailure()
     if (sessionLogFailed || sessionLog->errorString().isEmpty())
         return;
     sessionLogFailed = true;
-    const QString name = QFileInfo(sessionLog->fileName()).fileName();
-    emit logFileFailed(name.isEmpty() ? QStringLiteral("session") : name);
+    emit logFileFailed(QFileInfo(sessionLog->fileName()).fileName());
 }
 
 void DataParser::noteLogFailure(int index)

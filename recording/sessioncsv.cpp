@@ -164,19 +164,11 @@ void SessionCsvWriter::appendRow(qint64 monotonicNs, const char *texts, const in
     appendTime(clockWallMs + floorMs(monotonicNs - clockNs));
     buffer += ',';
     const qint64 elapsedUs = qMax<qint64>(0, (monotonicNs - firstNs) / 1000);
-    char digits[24];
-    char *end = digits + sizeof digits;
-    char *p = end;
-    qint64 rest = elapsedUs % 1000000;
-    for (int i = 0; i < 6; ++i, rest /= 10)
-        *--p = char('0' + rest % 10);
-    *--p = '.';
-    qint64 whole = elapsedUs / 1000000;
-    do {
-        *--p = char('0' + whole % 10);
-        whole /= 10;
-    } while (whole > 0);
-    buffer.append(p, int(end - p));
+    buffer += QByteArray::number(elapsedUs / 1000000);
+    buffer += '.';
+    const QByteArray fraction = QByteArray::number(elapsedUs % 1000000);
+    buffer += QByteArray(6 - fraction.size(), '0');
+    buffer += fraction;
     int start = 0;
     for (int i = 0; i < columns.size(); ++i) {
         buffer += ',';
