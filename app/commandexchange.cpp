@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "dataparser.h"
+#include "fieldcodec.h"
 #include "mainwindowform.h"
 #include "recordingwriter.h"
 #include "reportlayout.h"
@@ -8,6 +9,8 @@
 #include "usbhid.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -26,7 +29,20 @@ void MainWindow::on_pbSend_clicked()
     QStringList texts;
     for (const QLineEdit *editor : qAsConst(requestEdits))
         texts << editor->text();
-    const QByteArray request = RequestFrame::make(command, texts);
+    QList<int> refused;
+    const QByteArray request = RequestFrame::make(command, texts, &refused);
+    if (request.isEmpty()) {
+        // Nothing is sent: every field the codec refused says why, the rest stays as it was.
+        for (int i = 0; i < requestEdits.size(); ++i) {
+            if (refused.contains(i))
+                markRefusedField(requestEdits.at(i), command.outTypes.value(i), command.outViews.value(i));
+            else
+                clearRefusedField(requestEdits.at(i));
+        }
+        return;
+    }
+    for (QLineEdit *editor : qAsConst(requestEdits))
+        clearRefusedField(editor);
 
     if (!usb->queueRequest(reinterpret_cast<const unsigned char *>(request.constData()))) {
         setAnswerTexts(tr("занят, повторить позже..."));
@@ -44,6 +60,9 @@ void MainWindow::dataExchangeTimeout()
 {
     exchangeTimer->stop();
     expectedAnswerId = -1;
+    // Given up on here, the request must not reach a device later (one plugged in minutes
+    // from now, whose answer would be matched to nothing).
+    usb->withdrawRequest();
     setAnswerTexts(tr("не отвечает..."));
     setExchangeControlsEnabled(true);
 }
@@ -95,4 +114,41 @@ void MainWindow::setExchangeControlsEnabled(bool enabled)
 {
     form->pbSend->setEnabled(enabled);
     form->cbCommand->setEnabled(enabled);
+}
+
+namespace {
+const char *const refusalLabelName = "lbRefusedValue";
+} // namespace
+
+void MainWindow::markRefusedField(QLineEdit *editor, ParamType type, ParamView view)
+{
+    const FieldCodec::Accepted accepted = FieldCodec::accepted(type, view);
+    const QString reason = accepted.maxBytes > 0
+        ? tr("Не отправлено: не длиннее %1 байт").arg(accepted.maxBytes)
+        : tr("Не отправлено: допустимо %1").arg(accepted.ranges.join(tr(" или ")));
+    editor->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid #e04848; }"));
+    editor->setToolTip(reason);
+
+    // The reason stands under the editor, in the field's own frame.
+    QWidget *frame = editor->parentWidget();
+    auto *label = frame ? frame->findChild<QLabel *>(QLatin1String(refusalLabelName)) : nullptr;
+    if (frame && !label && frame->layout()) {
+        label = new QLabel(frame);
+        label->setObjectName(QLatin1String(refusalLabelName));
+        label->setStyleSheet(QStringLiteral("QLabel { color: #ff6a6a; }"));
+        label->setWordWrap(true);
+        frame->layout()->addWidget(label);
+    }
+    if (label)
+        label->setText(reason);
+}
+
+void MainWindow::clearRefusedField(QLineEdit *editor)
+{
+    if (editor->styleSheet().isEmpty())
+        return;
+    editor->setStyleSheet(QString());
+    editor->setToolTip(QString());
+    if (QWidget *frame = editor->parentWidget())
+        delete frame->findChild<QLabel *>(QLatin1String(refusalLabelName));
 }

@@ -80,6 +80,8 @@ void MainWindow::on_cbCommand_currentIndexChanged(int index)
                                              command->outTypes.value(i), command->outViews.value(i));
             auto *editor = new QLineEdit(command->outDefaults.value(i));
             requestEdits.append(addField(requestGroup, label, editor));
+            // A refused value's mark goes as soon as the operator changes the text.
+            connect(editor, &QLineEdit::textChanged, this, [this, editor] { clearRefusedField(editor); });
         }
     }
 

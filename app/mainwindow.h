@@ -106,6 +106,10 @@ private:
     void handleAnswer(const DecodedAnswer &answer);
     void setAnswerTexts(const QString &text);
     void setExchangeControlsEnabled(bool enabled);
+    // A request field whose text was refused: framed, with the reason under it, until the
+    // text changes or a request is made.
+    void markRefusedField(QLineEdit *editor, ParamType type, ParamView view);
+    void clearRefusedField(QLineEdit *editor);
 
     WindowOptions options;
     MainWindowForm *form;

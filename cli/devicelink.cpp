@@ -177,6 +177,12 @@ bool DeviceLink::queueRequest(const QByteArray &request)
     return usb && usb->queueRequest(request);
 }
 
+void DeviceLink::withdrawRequest()
+{
+    if (usb)
+        usb->withdrawRequest();
+}
+
 void DeviceLink::stop(bool drainSimulated)
 {
     if (presence)

@@ -45,6 +45,8 @@ public:
 
     // Hands a 64-byte request to the exchange thread; false while an earlier one is pending.
     bool queueRequest(const QByteArray &request);
+    // Gives up the pending request: it is never written from now on.
+    void withdrawRequest();
     // Ends the exchange, delivering every report already read through report() first. With
     // drainSimulated, the simulated devices first stop sending and what they sent is read.
     void stop(bool drainSimulated = false);

@@ -2,6 +2,7 @@
 #include "configuration.h"
 #include "devicelink.h"
 #include "exitstatus.h"
+#include "fieldcodec.h"
 #include "lineformat.h"
 #include "output.h"
 #include "reportdecoder.h"
@@ -28,6 +29,26 @@ QString commandList(const Configuration &configuration)
     for (const CommandDescription &command : configuration.commands)
         names << QStringLiteral("\"%1\" (%2)").arg(command.name).arg(command.id);
     return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
+}
+
+// What a request field takes, as the operator types it: "0..ffff", "0..ff or -80..-1", "at most
+// 62 bytes".
+QString acceptedText(const CommandDescription &command, int field)
+{
+    const FieldCodec::Accepted accepted =
+        FieldCodec::accepted(command.outTypes.value(field), command.outViews.value(field));
+    if (accepted.maxBytes > 0)
+        return QStringLiteral("at most %1 bytes").arg(accepted.maxBytes);
+    return accepted.ranges.join(QStringLiteral(" or "));
+}
+
+QString fieldText(const CommandDescription &command, int field)
+{
+    const ParamType type = command.outTypes.value(field);
+    QString text = QStringLiteral("field \"%1\" (%2").arg(command.outNames.value(field), command.typeName.value(type));
+    if (type != TypeString)
+        text += QStringLiteral(", ") + command.viewName.value(command.outViews.value(field));
+    return text + QLatin1Char(')');
 }
 
 class SendCommand : public Subcommand
@@ -80,6 +101,25 @@ public:
                                                           : command->outNames.join(QStringLiteral(", "))));
             return ExitStatus::unknownName;
         }
+        // A value is checked before anything is opened: a refused one sends nothing at all.
+        // FIELD= with nothing after it is an unset variable in a script, not a 0.
+        for (const auto &field : qAsConst(given)) {
+            if (field.second.isEmpty()) {
+                const int index = command->outNames.indexOf(field.first);
+                complain(QStringLiteral("%1 has no value; it takes %2")
+                             .arg(fieldText(*command, index), acceptedText(*command, index)));
+                return ExitStatus::usage;
+            }
+        }
+        QList<int> refused;
+        const QByteArray request = RequestFrame::make(*command, texts, &refused);
+        for (const int index : qAsConst(refused)) {
+            complain(QStringLiteral("%1 takes %2, not \"%3\"")
+                         .arg(fieldText(*command, index), acceptedText(*command, index), texts.value(index)));
+        }
+        if (request.isEmpty())
+            return ExitStatus::usage;
+
         const int idByte = ReportLayout::idByteOf(command->id);
         if (idByte == 0) {
             // Its answer could not be told from telemetry.
@@ -122,10 +162,10 @@ public:
                          .arg(command->name, link.deviceText())
                          .arg(timeoutMs));
             status = ExitStatus::timedOut;
+            link.withdrawRequest();
             loop.exit(0);
         });
 
-        const QByteArray request = RequestFrame::make(*command, texts);
         link.queueRequest(request); // a fresh link holds no earlier request
         timeout.start(timeoutMs);
         const bool answered = loop.exec() == 1;

@@ -110,5 +110,15 @@ std::unique_ptr<HidConnection> HidapiPlatform::open(const QString &path)
     hid_device *device = hid_open_path(path.toLocal8Bit().constData());
     if (!device)
         return nullptr;
+#if defined(HID_API_VERSION) && HID_API_VERSION >= HID_API_MAKE_VERSION(0, 13, 0)
+    // The path may have passed to another device since it was listed: only ours is used.
+    // Where hidapi cannot tell what it opened, the path is all there is to go by.
+    if (const hid_device_info *info = hid_get_device_info(device)) {
+        if (info->vendor_id != deviceVendorId || info->product_id != deviceProductId) {
+            hid_close(device);
+            return nullptr;
+        }
+    }
+#endif
     return std::make_unique<HidapiConnection>(device);
 }

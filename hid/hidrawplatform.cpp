@@ -5,8 +5,11 @@
 #include <libudev.h>
 
 #include <fcntl.h>
+#include <linux/hidraw.h>
+#include <linux/input.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -125,6 +128,16 @@ bool parseHex(const char *value, unsigned *number)
     return value && std::sscanf(value, "%x", number) == 1;
 }
 
+// Whether the open node is a USB HID device with our vendor and product ID.
+bool isOurDevice(int fd)
+{
+    hidraw_devinfo info{};
+    if (::ioctl(fd, HIDIOCGRAWINFO, &info) < 0)
+        return false;
+    return info.bustype == BUS_USB && quint16(info.vendor) == deviceVendorId
+           && quint16(info.product) == deviceProductId;
+}
+
 } // namespace
 
 HidrawPlatform::HidrawPlatform(QObject *parent) : HidPlatform(parent), context(udev_new())
@@ -197,6 +210,12 @@ std::unique_ptr<HidConnection> HidrawPlatform::open(const QString &path)
     auto pending = std::make_shared<PendingOpen>();
     auto openBoth = [pending, file] {
         int readFd = ::open(file.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        // The node's number may have passed to another device since it was listed (a keyboard,
+        // a security key): whatever the path, only our device is ever used.
+        if (readFd >= 0 && !isOurDevice(readFd)) {
+            ::close(readFd);
+            readFd = -1;
+        }
         int writeFd = readFd < 0 ? -1 : ::open(file.constData(), O_WRONLY | O_CLOEXEC);
         if (writeFd < 0 && readFd >= 0) {
             ::close(readFd);

@@ -138,6 +138,18 @@ bool usbHID::queueRequest(const QByteArray &report)
     return queueRequest(fixed.data());
 }
 
+void usbHID::withdrawRequest()
+{
+    RequestChannel &channel = *requests;
+    std::lock_guard<std::mutex> request(channel.requestLock);
+    if (!channel.requestPending)
+        return;
+    channel.requestPending = false;
+    channel.retryCount = 0;
+    // The outcome of a write under way now belongs to no request.
+    ++channel.requestNumber;
+}
+
 void usbHID::stopDataExchange()
 {
     // Once the thread has been started, a stop must hold even if run() has not begun yet

@@ -41,6 +41,9 @@ public:
     // The same for a request held in an array: a shorter one is padded with zeros, a longer
     // one cut to 64 bytes.
     bool queueRequest(const QByteArray &report);
+    // Gives up the pending request, if any: it is never written from now on, to this device or
+    // any that opens later. A write already under way is not retried. Any thread.
+    void withdrawRequest();
 
     // How long one read waits for a report where the connection cannot be woken, and how long
     // one write attempt waits for its completion where the system lets a write be given up.

@@ -92,6 +92,53 @@ int conversionBase(ParamView view)
     }
 }
 
+// The values an integer field holds: as a signed number where the type is signed, and as bits.
+struct IntegerLimits
+{
+    bool isSigned = false;
+    qint64 lowest = 0;
+    qint64 highest = 0;
+    quint64 highestBits = 0;
+};
+
+IntegerLimits integerLimits(ParamType type)
+{
+    IntegerLimits limits;
+    const int bits = 8 * width(type);
+    limits.highestBits = type == TypeBool ? 1 : bits >= 64 ? ~quint64(0) : (quint64(1) << bits) - 1;
+    limits.isSigned = type == TypeInt8 || type == TypeInt16 || type == TypeInt32 || type == TypeInt64;
+    if (limits.isSigned) {
+        limits.highest = qint64(limits.highestBits >> 1);
+        limits.lowest = -limits.highest - 1;
+    }
+    return limits;
+}
+
+// The bits of an integer field from its request text in base; false when the text does not
+// convert or the value does not fit. Qt's conversions decide what a number looks like
+// (surrounding spaces, a sign, "0x" before hex digits), so that every text taken before the
+// range was checked still gives the same bytes.
+bool integerBits(ParamType type, int base, const QString &text, quint64 *bits)
+{
+    const IntegerLimits limits = integerLimits(type);
+    bool ok = false;
+    if (limits.isSigned) {
+        const qint64 value = text.toLongLong(&ok, base);
+        if (ok && value >= limits.lowest && value <= limits.highest) {
+            *bits = quint64(value) & limits.highestBits;
+            return true;
+        }
+        // Hex and bin show a signed field's bits: those are typed back as they are shown.
+        if (base == 10)
+            return false;
+    }
+    const quint64 value = text.toULongLong(&ok, base);
+    if (!ok || value > limits.highestBits)
+        return false;
+    *bits = value;
+    return true;
+}
+
 // Clears the payload and copies the bytes from its first byte on, as many as fit.
 void putString(QByteArray &report, const QByteArray &bytes)
 {
@@ -317,53 +364,73 @@ void appendText(QByteArray &utf8, const Field &field, ParamView view, const QByt
     utf8.append(buffer, plainText(field, view, buffer));
 }
 
-int encodeText(QByteArray &report, int pos, ParamType type, ParamView view, const QString &text)
+int encodeText(QByteArray &report, int pos, ParamType type, ParamView view, const QString &text,
+               bool *accepted)
 {
     const int fieldWidth = width(type);
+    bool ok = true;
     if (type == TypeString) {
-        putString(report, text.toLocal8Bit());
-        return fieldWidth;
+        const QByteArray bytes = text.toLocal8Bit();
+        ok = bytes.size() <= payloadSize;
+        if (ok)
+            putString(report, bytes);
+    } else if (fieldWidth > 0) {
+        quint64 bits = 0;
+        switch (type) {
+        case TypeDouble:
+            bits = doubleBits(text.toDouble(&ok));
+            break;
+        case TypeFloat:
+            bits = floatBits(text.toFloat(&ok));
+            break;
+        default:
+            ok = integerBits(type, conversionBase(view), text, &bits);
+            break;
+        }
+        if (ok && liesWithin(report, pos, fieldWidth))
+            putLittleEndian(report, pos, fieldWidth, bits);
     }
-    if (fieldWidth == 0 || !liesWithin(report, pos, fieldWidth))
-        return fieldWidth;
+    if (accepted)
+        *accepted = ok;
+    return fieldWidth;
+}
 
-    const int base = conversionBase(view);
-    bool ok = false;
-    quint64 bits = 0;
+Accepted accepted(ParamType type, ParamView view)
+{
+    Accepted result;
     switch (type) {
-    case TypeBool:
-    case TypeUInt8:
-    case TypeUInt32:
-        bits = text.toUInt(&ok, base);
+    case TypeUnknown:
         break;
-    case TypeInt8:
-    case TypeInt32:
-        bits = static_cast<quint32>(text.toInt(&ok, base));
-        break;
-    case TypeInt16:
-        bits = static_cast<quint16>(text.toShort(&ok, base));
-        break;
-    case TypeUInt16:
-        bits = text.toUShort(&ok, base);
-        break;
-    case TypeInt64:
-        bits = static_cast<quint64>(text.toLongLong(&ok, base));
-        break;
-    case TypeUInt64:
-        bits = text.toULongLong(&ok, base);
-        break;
-    case TypeDouble:
-        bits = doubleBits(text.toDouble(&ok));
+    case TypeString:
+        result.maxBytes = payloadSize;
         break;
     case TypeFloat:
-        bits = floatBits(text.toFloat(&ok));
-        break;
-    default:
+    case TypeDouble: {
+        const double largest = type == TypeFloat ? double(std::numeric_limits<float>::max())
+                                                 : std::numeric_limits<double>::max();
+        result.ranges << QString::number(-largest, 'g', 6) + QStringLiteral("..")
+                             + QString::number(largest, 'g', 6);
         break;
     }
-    // Writing only the low bytes keeps the low 8 bits of the 8-bit types.
-    putLittleEndian(report, pos, fieldWidth, ok ? bits : 0);
-    return fieldWidth;
+    default: {
+        const int base = conversionBase(view);
+        const IntegerLimits limits = integerLimits(type);
+        // Qt writes a negative number in another base than 10 as its two's complement.
+        auto number = [base](qint64 value) {
+            const QString digits = QString::number(value < 0 ? 0 - quint64(value) : quint64(value), base);
+            return value < 0 ? QLatin1Char('-') + digits : digits;
+        };
+        const QString allBits = QStringLiteral("0..") + QString::number(limits.highestBits, base);
+        if (!limits.isSigned)
+            result.ranges << allBits;
+        else if (base == 10)
+            result.ranges << number(limits.lowest) + QStringLiteral("..") + number(limits.highest);
+        else
+            result.ranges << allBits << number(limits.lowest) + QStringLiteral("..-1");
+        break;
+    }
+    }
+    return result;
 }
 
 int encodeValue(QByteArray &report, int pos, ParamType type, double value)

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // The one place that knows how a field lies in a report: reading it by type, forming its text
 // by view, and writing it from a request text or a number. Knows nothing of HID or threads.
@@ -33,10 +34,25 @@ void appendText(QByteArray &utf8, const Field &field, ParamView view, const QByt
                 ParamType type);
 
 // Encodes the request text of a field of the given type and view at pos of a 64-byte report
-// and returns the number of bytes the position advances (the type's width). Text that does
-// not convert, or is out of range, gives 0. A string clears the whole payload first. Nothing
-// is ever written outside the report.
-int encodeText(QByteArray &report, int pos, ParamType type, ParamView view, const QString &text);
+// and returns the number of bytes the position advances (the type's width). Integers are typed
+// in the view's base (16 for hex, 2 for bin, 10 otherwise), floating-point numbers always in
+// decimal. A text that does not convert, or whose value lies outside the type, is refused:
+// nothing is written and *accepted (when given) is set to false. A signed field typed in hex
+// or bin takes its bit pattern as well as a negative number ("ff" and "-1" for an int8). A
+// string clears the whole payload first; one longer than the payload is refused rather than
+// cut. Nothing is ever written outside the report.
+int encodeText(QByteArray &report, int pos, ParamType type, ParamView view, const QString &text,
+               bool *accepted = nullptr);
+
+// What a request field of the given type and view takes, for telling the operator: the ranges
+// of its values written in the base they are typed in ("0..ffff"; "0..ff" and "-80..-1" for an
+// int8 typed in hex), or for a string the most bytes it holds.
+struct Accepted
+{
+    QStringList ranges;
+    int maxBytes = 0;
+};
+Accepted accepted(ParamType type, ParamView view);
 
 // Writes a number as a field of the given type at pos (saturating integers, truncating
 // fractions, NaN as 0; a string field gets the number's text); for makers of reports such as

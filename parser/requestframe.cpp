@@ -5,18 +5,28 @@
 
 namespace RequestFrame {
 
-QByteArray make(const CommandDescription &command, const QStringList &texts)
+QByteArray make(const CommandDescription &command, const QStringList &texts, QList<int> *refused)
 {
     QByteArray request(ReportLayout::size, '\0');
     request[ReportLayout::reportIdByte] = ReportLayout::requestReportId;
     request[ReportLayout::idByte] = static_cast<char>(ReportLayout::idByteOf(command.id));
     int position = ReportLayout::payloadStart;
+    bool complete = true;
     const int fields = qMin(command.outTypes.size(), texts.size());
     for (int i = 0; i < fields; ++i) {
-        position += FieldCodec::encodeText(request, position, command.outTypes.at(i),
-                                           command.outViews.value(i), texts.at(i));
+        const ParamType type = command.outTypes.at(i);
+        QString text = texts.at(i);
+        if (text.isEmpty() && type != TypeString)
+            text = QStringLiteral("0");
+        bool accepted = true;
+        position += FieldCodec::encodeText(request, position, type, command.outViews.value(i), text, &accepted);
+        if (!accepted) {
+            complete = false;
+            if (refused)
+                refused->append(i);
+        }
     }
-    return request;
+    return complete ? request : QByteArray();
 }
 
 QStringList textsWithDefaults(const CommandDescription &command,

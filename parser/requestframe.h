@@ -10,9 +10,12 @@
 namespace RequestFrame {
 
 // Report ID 2, the low 8 bits of the command's id, then each "out" field encoded from its
-// text in its view's base (the field codec's rules: text that does not convert sends 0).
-// Field i takes texts[i]; fields without a text stay zero, as do the bytes no field covers.
-QByteArray make(const CommandDescription &command, const QStringList &texts);
+// text by the field codec (in its view's base). Field i takes texts[i]; an empty text is 0 (an
+// empty string for a string field); fields without a text stay zero, as do the bytes no field
+// covers. When the codec refuses a text (it does not convert, or lies outside the field's
+// type) there is no report: the result is empty, and refused (when given) lists the index of
+// every refused field.
+QByteArray make(const CommandDescription &command, const QStringList &texts, QList<int> *refused = nullptr);
 
 // The texts a request is made of when only some fields are named: each field's default,
 // replaced by the value given for its name. Names that are no field of the command are

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-SimDevice::SimDevice(const QString &product, const QString &path)
-    : productString(product), devicePath(path)
+SimDevice::SimDevice(const QString &product, const QString &path, unsigned short vendorId,
+                     unsigned short productId)
+    : productString(product), devicePath(path), vendor(vendorId), productNumber(productId)
 {
 }
 

@@ -38,10 +38,14 @@ public:
     // (64 bytes, byte 0 the report ID); it may inject answers.
     using Responder = std::function<void(SimDevice &device, const QByteArray &report)>;
 
-    SimDevice(const QString &product, const QString &path);
+    // A device with other vendor and product IDs stands for a foreign one (a keyboard, a
+    // security key) that has taken a path: it is not listed, and opening it is refused.
+    SimDevice(const QString &product, const QString &path, unsigned short vendorId = deviceVendorId,
+              unsigned short productId = deviceProductId);
 
     QString product() const { return productString; }
     QString path() const { return devicePath; }
+    bool isOurs() const { return vendor == deviceVendorId && productNumber == deviceProductId; }
 
     // Queues one input report, padded with zeros or cut to 64 bytes, readable delayMs from now.
     // False when the device is not open: the report is dropped.
@@ -99,6 +103,8 @@ private:
 
     const QString productString;
     const QString devicePath;
+    const unsigned short vendor;
+    const unsigned short productNumber;
 
     mutable std::mutex lock;
     mutable std::condition_variable changed;

@@ -101,15 +101,18 @@ DeviceList SimPlatform::enumerate()
 {
     DeviceList list;
     std::lock_guard<std::mutex> guard(lock);
-    for (const auto &d : plugged)
-        list.append(qMakePair(d->product(), d->path()));
+    for (const auto &d : plugged) {
+        if (d->isOurs())
+            list.append(qMakePair(d->product(), d->path()));
+    }
     return list;
 }
 
 std::unique_ptr<HidConnection> SimPlatform::open(const QString &path)
 {
     std::shared_ptr<SimDevice> d = device(path);
-    if (!d || !d->openConnection())
+    // As on a real system, a path may have been taken by another kind of device meanwhile.
+    if (!d || !d->isOurs() || !d->openConnection())
         return nullptr;
     return std::make_unique<SimConnection>(std::move(d));
 }

@@ -37,7 +37,8 @@ public:
     // Plugs a device made earlier (again, after an unplug).
     void plug(const std::shared_ptr<SimDevice> &device, int position = -1);
     void unplug(const std::shared_ptr<SimDevice> &device);
-    // The plugged devices in the order enumerate() lists them in.
+    // The plugged devices in the order enumerate() lists them in (enumerate() leaves out a
+    // foreign one, of other vendor and product IDs).
     QList<std::shared_ptr<SimDevice>> devices() const;
     std::shared_ptr<SimDevice> device(const QString &path) const;
 

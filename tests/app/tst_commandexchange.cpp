@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -30,6 +31,8 @@ const char *const exchangeConfig = R"({
      "in": [{"name": "v", "type": "uint8"}]},
     {"id": 6, "name": "Gain", "out": [{"name": "gain", "type": "double", "view": "hex", "default": "1.5"}],
      "in": [{"name": "ok", "type": "bool"}]},
+    {"id": 7, "name": "Offset", "out": [{"name": "offset", "type": "int8", "view": "hex"}],
+     "in": [{"name": "offset", "type": "int8", "view": "hex"}]},
     {"id": 256, "name": "Zero byte", "in": [{"name": "x", "type": "uint8"}]},
     {"id": 8, "name": "Long answer", "in": [{"name": "a", "type": "uint8"}, {"name": "b", "type": "uint8"},
                                              {"name": "c", "type": "uint8"}]},
@@ -188,13 +191,11 @@ private slots:
 
     void busyWhileAnEarlierRequestIsHeld()
     {
-        // With no device open the exchange thread keeps the request it took.
+        // With no device open the exchange thread keeps a request it took.
         sim->unplug(device);
         QTRY_VERIFY(!device->isOpen());
         MainWindowProbe probe(*window);
-        QTest::mouseClick(sendButton(), Qt::LeftButton);
-        QCOMPARE(probe.expectedAnswerId(), 5);
-        probe.timeOut();
+        QVERIFY(probe.usb()->queueRequest(QByteArray("\x02\x07", 2)));
         const QString logged = console();
 
         QTest::mouseClick(sendButton(), Qt::LeftButton);
@@ -203,6 +204,68 @@ private slots:
         QCOMPARE(probe.expectedAnswerId(), -1);
         QVERIFY(!probe.exchangeTimer()->isActive());
         QVERIFY(sendButton()->isEnabled());
+    }
+
+    void requestGivenUpOnIsNeverWrittenLater()
+    {
+        // Sent while no device is open, it times out; the device plugged in afterwards never
+        // receives it, and the next request is taken at once.
+        sim->unplug(device);
+        QTRY_VERIFY(!device->isOpen());
+        device->clearWrites();
+        QTest::mouseClick(sendButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(answerTexts(), (QStringList{"не отвечает...", "не отвечает..."}), 3000);
+
+        sim->plug(device);
+        QTRY_VERIFY(device->isOpen());
+        QTest::qWait(300);
+        QCOMPARE(device->writeAttempts(), 0);
+
+        QCOMPARE(QString::fromLatin1(sendAndCapture().toHex()), hexOf({0x02, 0x05, 0x07, 0x1f, 0x00}));
+        QCOMPARE(device->writeAttempts(), 1);
+    }
+
+    void refusedValueSendsNothingAndMarksItsField()
+    {
+        MainWindowProbe probe(*window);
+        const QVector<QLineEdit *> &fields = probe.requestEdits();
+        QCOMPARE(fields.size(), 2);
+        fields[0]->setText(QString()); // empty: 0
+        fields[1]->setText(QStringLiteral("1FFFF"));
+        const QString logged = console();
+
+        QTest::mouseClick(sendButton(), Qt::LeftButton);
+        QTest::qWait(200);
+        QCOMPARE(device->writeAttempts(), 0);
+        QCOMPARE(console(), logged);
+        QCOMPARE(answerTexts(), (QStringList{"", ""}));
+        QCOMPARE(probe.expectedAnswerId(), -1);
+        QVERIFY(sendButton()->isEnabled());
+        // The refused field says what it takes; the other keeps its text, unmarked.
+        auto reasonOf = [](QLineEdit *field) {
+            const QLabel *label = field->parentWidget()->findChild<QLabel *>(QStringLiteral("lbRefusedValue"));
+            return label ? label->text() : QString();
+        };
+        QCOMPARE(reasonOf(fields[1]), QStringLiteral("Не отправлено: допустимо 0..ffff"));
+        QVERIFY(!fields[1]->styleSheet().isEmpty());
+        QCOMPARE(fields[1]->text(), QStringLiteral("1FFFF"));
+        QCOMPARE(reasonOf(fields[0]), QString());
+        QVERIFY(fields[0]->styleSheet().isEmpty());
+        QCOMPARE(fields[0]->text(), QString());
+
+        // Editing the field takes the mark away; the empty field goes as 0.
+        fields[1]->selectAll();
+        QTest::keyClicks(fields[1], QStringLiteral("ff"));
+        QCOMPARE(reasonOf(fields[1]), QString());
+        QVERIFY(fields[1]->styleSheet().isEmpty());
+        QCOMPARE(QString::fromLatin1(sendAndCapture().toHex()), hexOf({0x02, 0x05, 0x00, 0xff, 0x00}));
+        probe.timeOut();
+
+        // A signed field typed in hex: the bits as shown, a negative number, nothing beyond.
+        choose(QStringLiteral("Offset"));
+        probe.requestEdits().at(0)->setText(QStringLiteral("-81"));
+        QTest::mouseClick(sendButton(), Qt::LeftButton);
+        QCOMPARE(reasonOf(probe.requestEdits().at(0)), QStringLiteral("Не отправлено: допустимо 0..ff или -80..-1"));
     }
 
     void otherReportsDuringTheWait()

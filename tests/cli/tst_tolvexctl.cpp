@@ -179,6 +179,27 @@ private slots:
                  QStringLiteral("1f"));
     }
 
+    void refusedValuesSendNothing_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("not hex") << "threshold=zz" << R"(field "threshold" (uint16, hex) takes 0..ffff, not "zz")";
+        QTest::newRow("too large") << "threshold=1FFFF" << R"(field "threshold" (uint16, hex) takes 0..ffff, not "1FFFF")";
+        QTest::newRow("beyond uint8") << "channel=300" << R"(field "channel" (uint8, num) takes 0..255, not "300")";
+        QTest::newRow("0x in num") << "channel=0x10" << R"(field "channel" (uint8, num) takes 0..255, not "0x10")";
+        QTest::newRow("empty") << "channel=" << R"(field "channel" (uint8, num) has no value; it takes 0..255)";
+    }
+    void refusedValuesSendNothing()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, says);
+        // The simulated device answers every request: no answer printed means none was sent.
+        const Run result = run({QStringLiteral("send"), QStringLiteral("--simulate"), QStringLiteral("2"), field});
+        QCOMPARE(result.status, 2);
+        QCOMPARE(result.lines, QStringList());
+        QVERIFY2(result.errors.contains(says), qPrintable(result.errors));
+    }
+
     void failuresHaveTheirOwnExitStatus_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -64,7 +64,14 @@ void encode(const CommandDescription &description, const QList<QByteArray> &text
     QStringList requestTexts;
     for (int i = 0; i < description.outTypes.size(); ++i)
         requestTexts << (i < texts.size() ? QString::fromUtf8(texts.at(i)) : description.outDefaults.value(i));
-    QByteArray request = RequestFrame::make(description, requestTexts);
+    QList<int> refused;
+    QByteArray request = RequestFrame::make(description, requestTexts, &refused);
+    // A refused text makes no report at all; an accepted set makes a whole one.
+    check(request.isEmpty() != refused.isEmpty());
+    if (request.isEmpty()) {
+        // The same frame with every field empty (0) goes on to the field-by-field writes.
+        request = RequestFrame::make(description, QStringList());
+    }
     check(request.size() == 64);
     check(request.at(0) == 2 && quint8(request.at(1)) == quint8(description.id & 0xff));
     // Writes at every position, in and outside the report, of every type and view.

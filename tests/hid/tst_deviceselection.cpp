@@ -77,6 +77,7 @@ private slots:
     void sameProductStringTwice();
     void noticeWithoutChangeTouchesNothing();
     void deviceThatFailsToOpenIsNotAnnounced();
+    void foreignDeviceAtTheChosenPathIsRefused();
     void startWithDevicePluggedIn();
     void closingWaitsForBothThreads();
 
@@ -298,6 +299,28 @@ void DeviceSelectionTest::deviceThatFailsToOpenIsNotAnnounced()
     QVERIFY(other->isOpen());
     QCOMPARE(status(), connectedText(other));
     QVERIFY(probe->replotTimer()->isActive());
+}
+
+void DeviceSelectionTest::foreignDeviceAtTheChosenPathIsRefused()
+{
+    // The chosen device does not open yet, so its path is tried again every second. Meanwhile
+    // it is pulled out where no notice is heard, and a keyboard takes its path.
+    auto chosen = std::make_shared<SimDevice>("Probe", "/sim/hidraw0");
+    chosen->setOpenFails(true);
+    sim->plug(chosen);
+    build();
+    QCOMPARE(status(), plugSign + QString::fromUtf8("Не удалось открыть устройство ") + itemText(chosen));
+    sim->setNoticesHeard(false);
+    sim->unplug(chosen);
+    auto keyboard = std::make_shared<SimDevice>("Keyboard", "/sim/hidraw0", 0x046d, 0xc31c);
+    sim->plug(keyboard);
+
+    // The path is tried again, and the list compared, more than once meanwhile.
+    QTest::qWait(2500);
+    QCOMPARE(keyboard->openCount(), 0);
+    QVERIFY(!probe->usb()->isOpen());
+    QVERIFY(!probe->replotTimer()->isActive());
+    QVERIFY2(!status().contains(QString::fromUtf8("Подключено")), qPrintable(status()));
 }
 
 void DeviceSelectionTest::startWithDevicePluggedIn()

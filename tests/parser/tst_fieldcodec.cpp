@@ -210,36 +210,58 @@ void FieldCodecTest::encodesRequestTexts_data()
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("view");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("bytes"); // empty for a refused text
 
+    const QByteArray refused;
     QTest::newRow("uint8 num 7") << int(TypeUInt8) << int(ViewNum) << "7" << bytesOf("07");
     QTest::newRow("uint16 hex 1F") << int(TypeUInt16) << int(ViewHex) << "1F" << bytesOf("1f00");
-    QTest::newRow("int8 200 keeps low bits") << int(TypeInt8) << int(ViewNum) << "200" << bytesOf("c8");
+    QTest::newRow("uint16 hex with 0x") << int(TypeUInt16) << int(ViewHex) << "0x1f" << bytesOf("1f00");
+    QTest::newRow("spaces around") << int(TypeUInt16) << int(ViewNum) << " 513 " << bytesOf("0102");
     QTest::newRow("int8 -1") << int(TypeInt8) << int(ViewNum) << "-1" << bytesOf("ff");
-    QTest::newRow("uint8 300 keeps low bits") << int(TypeUInt8) << int(ViewNum) << "300" << bytesOf("2c");
-    QTest::newRow("uint8 negative does not convert") << int(TypeUInt8) << int(ViewNum) << "-1" << bytesOf("00");
-    QTest::newRow("int16 40000 out of range") << int(TypeInt16) << int(ViewNum) << "40000" << bytesOf("0000");
     QTest::newRow("int16 -2") << int(TypeInt16) << int(ViewNum) << "-2" << bytesOf("feff");
-    QTest::newRow("uint16 70000 out of range") << int(TypeUInt16) << int(ViewNum) << "70000" << bytesOf("0000");
     QTest::newRow("int32 bin") << int(TypeInt32) << int(ViewBin) << "101" << bytesOf("05000000");
     QTest::newRow("uint32 max") << int(TypeUInt32) << int(ViewNum) << "4294967295" << bytesOf("ffffffff");
     QTest::newRow("int64 min") << int(TypeInt64) << int(ViewNum) << "-9223372036854775808"
                                << bytesOf("0000000000000080");
+    QTest::newRow("uint64 max") << int(TypeUInt64) << int(ViewNum) << "18446744073709551615"
+                                << bytesOf("ffffffffffffffff");
     QTest::newRow("uint64 hex all ones") << int(TypeUInt64) << int(ViewHex) << "ffffffffffffffff"
                                          << bytesOf("ffffffffffffffff");
-    QTest::newRow("uint64 too large") << int(TypeUInt64) << int(ViewNum) << "18446744073709551616"
-                                      << bytesOf("0000000000000000");
+    // A signed field in hex or bin takes the bits its view shows, or a negative number.
+    QTest::newRow("int8 hex bits") << int(TypeInt8) << int(ViewHex) << "c8" << bytesOf("c8");
+    QTest::newRow("int8 hex negative") << int(TypeInt8) << int(ViewHex) << "-80" << bytesOf("80");
+    QTest::newRow("int16 hex bits") << int(TypeInt16) << int(ViewHex) << "ffff" << bytesOf("ffff");
+    QTest::newRow("int64 hex bits") << int(TypeInt64) << int(ViewHex) << "8000000000000000"
+                                    << bytesOf("0000000000000080");
+    QTest::newRow("int8 bin bits") << int(TypeInt8) << int(ViewBin) << "10000000" << bytesOf("80");
     QTest::newRow("double in hex view ignores base") << int(TypeDouble) << int(ViewHex) << "1.5"
                                                      << bytesOf("000000000000f83f");
-    QTest::newRow("double comma is not a decimal point") << int(TypeDouble) << int(ViewNum) << "1,5"
-                                                        << bytesOf("0000000000000000");
     QTest::newRow("float 1.5") << int(TypeFloat) << int(ViewNum) << "1.5" << bytesOf("0000c03f");
-    QTest::newRow("float out of range") << int(TypeFloat) << int(ViewNum) << "1e39" << bytesOf("00000000");
     QTest::newRow("bool 1") << int(TypeBool) << int(ViewNum) << "1" << bytesOf("01");
-    QTest::newRow("bool true does not convert") << int(TypeBool) << int(ViewNum) << "true" << bytesOf("00");
-    QTest::newRow("hex digits in num view") << int(TypeUInt8) << int(ViewNum) << "1F" << bytesOf("00");
-    QTest::newRow("empty text") << int(TypeInt32) << int(ViewNum) << "" << bytesOf("00000000");
     QTest::newRow("unknown type writes nothing") << int(TypeUnknown) << int(ViewNum) << "5" << QByteArray();
+
+    QTest::newRow("uint8 300") << int(TypeUInt8) << int(ViewNum) << "300" << refused;
+    QTest::newRow("uint8 256") << int(TypeUInt8) << int(ViewNum) << "256" << refused;
+    QTest::newRow("uint8 negative") << int(TypeUInt8) << int(ViewNum) << "-1" << refused;
+    QTest::newRow("int8 200") << int(TypeInt8) << int(ViewNum) << "200" << refused;
+    QTest::newRow("int8 -129") << int(TypeInt8) << int(ViewNum) << "-129" << refused;
+    QTest::newRow("int8 hex beyond its bits") << int(TypeInt8) << int(ViewHex) << "100" << refused;
+    QTest::newRow("int8 hex below its range") << int(TypeInt8) << int(ViewHex) << "-81" << refused;
+    QTest::newRow("int16 40000") << int(TypeInt16) << int(ViewNum) << "40000" << refused;
+    QTest::newRow("uint16 hex 1FFFF") << int(TypeUInt16) << int(ViewHex) << "1FFFF" << refused;
+    QTest::newRow("uint16 hex zz") << int(TypeUInt16) << int(ViewHex) << "zz" << refused;
+    QTest::newRow("uint64 too large") << int(TypeUInt64) << int(ViewNum) << "18446744073709551616" << refused;
+    QTest::newRow("int64 too large") << int(TypeInt64) << int(ViewNum) << "9223372036854775808" << refused;
+    QTest::newRow("hex digits in num view") << int(TypeUInt8) << int(ViewNum) << "1F" << refused;
+    QTest::newRow("0x in num view") << int(TypeUInt8) << int(ViewNum) << "0x10" << refused;
+    QTest::newRow("abc in num view") << int(TypeInt32) << int(ViewNum) << "abc" << refused;
+    QTest::newRow("fraction in an integer") << int(TypeInt32) << int(ViewNum) << "1.5" << refused;
+    QTest::newRow("bin digit 2") << int(TypeUInt8) << int(ViewBin) << "12" << refused;
+    QTest::newRow("bool 2") << int(TypeBool) << int(ViewNum) << "2" << refused;
+    QTest::newRow("bool true") << int(TypeBool) << int(ViewNum) << "true" << refused;
+    QTest::newRow("double comma") << int(TypeDouble) << int(ViewNum) << "1,5" << refused;
+    QTest::newRow("float out of range") << int(TypeFloat) << int(ViewNum) << "1e39" << refused;
+    QTest::newRow("empty text") << int(TypeInt32) << int(ViewNum) << "" << refused;
 }
 
 void FieldCodecTest::encodesRequestTexts()
@@ -251,10 +273,13 @@ void FieldCodecTest::encodesRequestTexts()
 
     // Start from a report full of a marker byte so that a missed write shows.
     QByteArray report(64, '\x5a');
-    const int advance = FieldCodec::encodeText(report, 3, ParamType(type), ParamView(view), text);
+    bool accepted = false;
+    const int advance = FieldCodec::encodeText(report, 3, ParamType(type), ParamView(view), text, &accepted);
     QCOMPARE(advance, CommandDescription::widthOf(ParamType(type)));
+    const bool shouldBeTaken = !bytes.isEmpty() || type == TypeUnknown;
+    QCOMPARE(accepted, shouldBeTaken);
     QCOMPARE(report.mid(3, bytes.size()), bytes);
-    // Nothing around the field changes.
+    // Nothing around the field changes, nor anything at all for a refused text.
     QCOMPARE(report.left(3), QByteArray(3, '\x5a'));
     QCOMPARE(report.mid(3 + bytes.size()), QByteArray(61 - bytes.size(), '\x5a'));
 }
@@ -271,13 +296,16 @@ void FieldCodecTest::stringFillsThePayload()
     QCOMPARE(advance, 62);
     QCOMPARE(report, QByteArray("\x02\x04" "ab", 4) + QByteArray(60, '\0'));
 
-    const QString longText(70, QLatin1Char('z'));
-    FieldCodec::encodeText(report, 2, TypeString, ViewStr, longText);
-    QCOMPARE(report.size(), 64);
-    QCOMPARE(report, QByteArray("\x02\x04", 2) + QByteArray(62, 'z'));
-
     // Exactly 62 bytes: no terminator and nothing beyond the report.
-    FieldCodec::encodeText(report, 2, TypeString, ViewStr, QString(62, QLatin1Char('y')));
+    bool accepted = false;
+    FieldCodec::encodeText(report, 2, TypeString, ViewStr, QString(62, QLatin1Char('y')), &accepted);
+    QVERIFY(accepted);
+    QCOMPARE(report, QByteArray("\x02\x04", 2) + QByteArray(62, 'y'));
+
+    // One byte more is refused rather than cut: the report keeps what it had.
+    FieldCodec::encodeText(report, 2, TypeString, ViewStr, QString(62, QLatin1Char('z')) + QChar(0x0416),
+                           &accepted);
+    QVERIFY(!accepted);
     QCOMPARE(report, QByteArray("\x02\x04", 2) + QByteArray(62, 'y'));
 }
 
@@ -290,7 +318,7 @@ void FieldCodecTest::encodingNeverWritesOutsideTheReport()
     QCOMPARE(report, QByteArray(64, '\x11'));
 
     QByteArray shortReport(10, '\x11');
-    FieldCodec::encodeText(shortReport, 2, TypeString, ViewStr, QString(70, QLatin1Char('q')));
+    FieldCodec::encodeText(shortReport, 2, TypeString, ViewStr, QString(20, QLatin1Char('q')));
     QCOMPARE(shortReport, QByteArray("\x11\x11", 2) + QByteArray(8, 'q'));
 }
 

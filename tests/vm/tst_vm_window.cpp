@@ -6,6 +6,7 @@
 #include "hidrawplatform.h"
 #include "mainwindow.h"
 #include "replayplatform.h"
+#include "usbhid.h"
 #include "vhidprocess.h"
 
 #include <qcustomplot.h>
@@ -268,6 +269,7 @@ private slots:
     void nodeOpenedToTheUserLaterOpensWithoutReplugging();
     void plugStormEndsWithTheOneDeviceShownAndRead();
     void plugAndUnplugFollowedWhereNoKernelEventArrives();
+    void foreignDeviceOnTheChosenNodeIsRefused();
 
 private:
     std::unique_ptr<MainWindow> openWindow();
@@ -681,6 +683,37 @@ void VmWindowTest::plugAndUnplugFollowedWhereNoKernelEventArrives()
              qPrintable(probe.output()));
     QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(vhid.waitForLine("opened", waitMs) >= 0);
+}
+
+// After an unplug another kind of device (here a keyboard's vendor ID) takes the chosen
+// device's node number: the window neither lists it nor writes to it, and an open of the
+// stored node, as the window's retry makes, is refused.
+void VmWindowTest::foreignDeviceOnTheChosenNodeIsRefused()
+{
+    VhidProcess ours;
+    QVERIFY(ours.start());
+    const QString node = ours.node();
+    auto window = openWindow();
+    const WindowView view(window.get());
+    QCOMPARE(view.status(), connectedText(node));
+    QVERIFY(ours.waitForLine("opened", waitMs) >= 0);
+    QVERIFY(ours.unplug());
+    QTRY_COMPARE_WITH_TIMEOUT(view.count(), QStringLiteral("[0]"), waitMs);
+
+    VhidProcess foreign;
+    QVERIFY(foreign.start(VhidProcess::defaultArguments() << QStringLiteral("--vendor") << QStringLiteral("046d")));
+    QCOMPARE(foreign.node(), node);
+    auto *commands = window->findChild<QComboBox *>(QStringLiteral("cbCommand"));
+    commands->setCurrentIndex(commands->findText(QStringLiteral("Set threshold")));
+    window->findChild<QPushButton *>(QStringLiteral("pbSend"))->click();
+    QTest::qWait(2500); // past the window's once-a-second retries and list comparisons
+    QCOMPARE(view.count(), QStringLiteral("[0]"));
+    QCOMPARE(view.status(), noDeviceText);
+
+    usbHID link;
+    QVERIFY(!link.setDevice(node));
+    QVERIFY(!link.isOpen());
+    QVERIFY(foreign.linesAfter("output ").isEmpty());
 }
 
 QTEST_MAIN(VmWindowTest)

@@ -54,6 +54,7 @@ public:
     }
 
     bool start(bool plugNow, double rate, bool muted, QString *error);
+    void setVendorId(unsigned short id) { device.setVendorId(id); }
     int run(int signalFd);
 
 private:
@@ -319,8 +320,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption unpluggedOption(QStringLiteral("unplugged"),
                                              QStringLiteral("Start unplugged (plug with a line \"plug\")."));
     const QCommandLineOption muteOption(QStringLiteral("mute"), QStringLiteral("Answer no command."));
+    const QCommandLineOption vendorOption(
+        QStringLiteral("vendor"),
+        QStringLiteral("Vendor ID in hex (default 0483); another one makes a device the program must not use."),
+        QStringLiteral("hex"), QStringLiteral("0483"));
     options.addOptions({configOption, productOption, serialOption, rateOption, patternOption,
-                        unpluggedOption, muteOption});
+                        unpluggedOption, muteOption, vendorOption});
     options.process(app);
 
     bool rateOk = false;
@@ -328,6 +333,12 @@ int main(int argc, char *argv[])
     const QString patternName = options.value(patternOption);
     if (!rateOk || rate < 0 || (patternName != QLatin1String("wave") && patternName != QLatin1String("count"))) {
         complain(QStringLiteral("--rate wants a number of reports per second, --pattern wave or count"));
+        return 2;
+    }
+    bool vendorOk = false;
+    const unsigned vendor = options.value(vendorOption).toUInt(&vendorOk, 16);
+    if (!vendorOk || vendor > 0xffff) {
+        complain(QStringLiteral("--vendor wants a 16-bit hex number"));
         return 2;
     }
 
@@ -352,6 +363,7 @@ int main(int argc, char *argv[])
     const int signalFd = signalfd(-1, &handled, SFD_CLOEXEC);
 
     VirtualDevice device(maker, product, options.value(serialOption));
+    device.setVendorId(static_cast<unsigned short>(vendor));
     if (!device.start(!options.isSet(unpluggedOption), rate, options.isSet(muteOption), &error)) {
         complain(error);
         return 1;

@@ -81,7 +81,7 @@ bool UhidDevice::plug(const QString &product, const QString &serialText, QString
     create.rd_size = sizeof reportDescriptor;
     std::memcpy(create.rd_data, reportDescriptor, sizeof reportDescriptor);
     create.bus = BUS_USB;
-    create.vendor = deviceVendorId;
+    create.vendor = vendor;
     create.product = deviceProductId;
     create.version = 0x0100;
     if (!writeEvent(&event, sizeof event)) {

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "devicelist.h"
+
 // One virtual USB HID device on Linux's /dev/uhid with our vendor and product ID: a vendor
 // usage page, input report 1 and output report 2 of 63 bytes each (64 with the report ID).
 class UhidDevice
@@ -21,6 +23,9 @@ public:
     // Plugs the device in (UHID_CREATE2) with the product string and a serial that tells this
     // device apart in sysfs; unplug removes it (UHID_DESTROY).
     bool plug(const QString &product, const QString &serial, QString *error);
+    // The vendor ID the next plug announces: ours unless set (another one makes a foreign
+    // device, for trying what the program does with a node it must not use).
+    void setVendorId(unsigned short id) { vendor = id; }
     void unplug();
     bool isPlugged() const { return plugged; }
 
@@ -49,6 +54,7 @@ private:
 
     int uhidFd = -1;
     bool plugged = false;
+    unsigned short vendor = deviceVendorId;
     QString serial;
     QByteArray lastInput;
 };
