@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QTimer>
 
+#include <cstdio>
+
 MainWindow::MainWindow(QWidget *parent) : MainWindow(WindowOptions(), parent) {}
 
 MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
@@ -79,12 +81,21 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // The exchange thread ends first, so that every report it read is in the parser's queue
+    // when the parser is told to stop; the parser then decodes and writes what is queued.
     usb->stopDataExchange();
-    parser->stopParsing();
     usb->quit();
     usb->wait();
+    parser->stopParsing();
     parser->quit();
     parser->wait();
+    // The window is going: standard error is left to say what the files miss.
+    if (const int dropped = parser->reportsDroppedAtStop()) {
+        std::fprintf(stderr,
+                     "%d reports received before closing were not decoded within %d s: the "
+                     "session file and the value logs end without them.\n",
+                     dropped, int(DataParser::stopDecodeLimit.count() / 1000));
+    }
     recorder.reset();
     qDeleteAll(commands);
     commands.clear();

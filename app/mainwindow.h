@@ -81,6 +81,7 @@ private:
     void addPlot(int index);
     void addPlotButtons();
     bool takeSamples(int index);
+    void takeAllSamples();
     void drawPlot(int index, bool now);
     // plotpause.cpp
     void addPauseSwitch();
@@ -99,9 +100,12 @@ private:
     void addCommandItem(const QString &name);
     // logfilenotice.cpp
     void showLogFileFailure(const QString &fileName);
+    void showRecordingFailure(const QString &error, const QString &fileName);
+    void showFailureNotice();
     // sessionrecording.cpp
     void startSessionLog();
     void connectRecorder();
+    void recordingBroke();
     // commandexchange.cpp
     void handleAnswer(const DecodedAnswer &answer);
     void setAnswerTexts(const QString &text);
@@ -147,6 +151,8 @@ private:
     bool plotsPaused = false;
     QLabel *logFileNotice = nullptr;
     QStringList failedLogFiles;
+    QString recordingFailure; // the error of the last recording that broke, and its file
+    QString recordingFailureFile;
     // Settings of the session file and the plots' key axis.
     bool sessionLogEnabled = true;
     bool plotTimeAxis = false;

@@ -24,19 +24,25 @@ void MainWindow::addPauseSwitch()
 void MainWindow::setPlotsPaused(bool paused)
 {
     plotsPaused = paused;
+    if (paused) {
+        // Every plot stops at the same sample: all of them, shown or hidden, in view or not,
+        // take the parser's window under one hold of its lock (between two holds the parser
+        // may append). Those in view draw it now, the others when they come into view.
+        takeAllSamples();
+        for (int i = 0; i < plots.size(); ++i) {
+            if (plotSwitches[i]->isChecked() && !plots[i]->visibleRegion().isEmpty())
+                drawPlot(i, true);
+            else
+                plotsBehind[i] = true;
+        }
+        return;
+    }
     for (int i = 0; i < plots.size(); ++i) {
         if (!plotSwitches[i]->isChecked())
             continue;
-        const bool inView = !plots[i]->visibleRegion().isEmpty();
-        if (paused) {
-            // Every plot stops at the same sample: those a tick skipped take theirs now and
-            // draw them when they come into view.
-            if (plotsBehind[i] || !inView)
-                plotsBehind[i] = takeSamples(i) || plotsBehind[i];
-        } else if (!inView) {
+        if (plots[i]->visibleRegion().isEmpty())
             plotsBehind[i] = true;
-        } else if (takeSamples(i) || plotsBehind[i]) {
+        else if (takeSamples(i) || plotsBehind[i])
             drawPlot(i, true);
-        }
     }
 }

@@ -154,6 +154,13 @@ bool MainWindow::takeSamples(int index)
            && plotFeeds[index].update(plots[index]->graph(0), parser->xValues, parser->yValues.at(index));
 }
 
+void MainWindow::takeAllSamples()
+{
+    std::lock_guard<std::mutex> lock(parser->stateLock);
+    for (int i = 0; i < plots.size() && i < parser->yValues.size(); ++i)
+        plotFeeds[i].update(plots[i]->graph(0), parser->xValues, parser->yValues.at(i));
+}
+
 void MainWindow::drawPlot(int index, bool now)
 {
     if (plotNavigations[index]->isFollowing())

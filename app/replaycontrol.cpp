@@ -17,14 +17,15 @@ ReplayControl::ReplayControl(ReplayPlatform &replay, const QString &fileName, QW
     progress = new QLabel(this);
     progress->setObjectName(QStringLiteral("lbReplay"));
     layout->addWidget(progress);
-    pause = new QPushButton(tr("Пауза"), this);
+    // Named apart from the plots' "Пауза", which freezes the pictures only.
+    pause = new QPushButton(tr("Пауза воспроизведения"), this);
     pause->setObjectName(QStringLiteral("pbReplayPause"));
     pause->setCursor(Qt::PointingHandCursor);
     pause->setCheckable(true);
     layout->addWidget(pause);
     connect(pause, &QPushButton::toggled, this, [this](bool paused) {
         this->replay.setPaused(paused);
-        pause->setText(paused ? tr("Продолжить") : tr("Пауза"));
+        pause->setText(paused ? tr("Продолжить воспроизведение") : tr("Пауза воспроизведения"));
         refresh();
     });
 

@@ -36,6 +36,25 @@ void MainWindow::connectRecorder()
                 writer->record(RecordingFormat::RecordKind::Report, report);
             },
             Qt::DirectConnection);
+    // A recording that breaks is said at once, not when the operator ends it.
+    writer->setFailureHandler([this] {
+        QMetaObject::invokeMethod(this, &MainWindow::recordingBroke, Qt::QueuedConnection);
+    });
+}
+
+void MainWindow::recordingBroke()
+{
+    // Ended by the operator meanwhile (and said in the status bar), or another one begun.
+    if (!recorder->isOpen() || !recorder->failed())
+        return;
+    recorder->close();
+    const QSignalBlocker blocker(form->cbRecord);
+    form->cbRecord->setChecked(false);
+    // The notice above the plots says it; the status bar no longer says it is recording.
+    const QString recordingText = tr("Запись сеанса: %1").arg(QDir::toNativeSeparators(recorder->fileName()));
+    if (form->statusBar->currentMessage() == recordingText)
+        form->statusBar->clearMessage();
+    showRecordingFailure(recorder->errorString(), recorder->fileName());
 }
 
 int MainWindow::reportBacklog() const

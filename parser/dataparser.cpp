@@ -309,6 +309,37 @@ void DataParser::flushLogsIfDue()
         flushLogs();
 }
 
+int DataParser::reportsDroppedAtStop()
+{
+    std::lock_guard<std::mutex> guard(queueLock);
+    return droppedAtStop;
+}
+
+void DataParser::decodeLeftovers()
+{
+    // What was received before the stop belongs in the log files and the session file as much
+    // as what came before it: a fast device leaves thousands of reports queued when the window
+    // closes. The time is bounded, so that closing never hangs on a backlog.
+    const auto deadline = std::chrono::steady_clock::now() + stopDecodeLimit;
+    for (;;) {
+        QueuedReport report;
+        {
+            std::lock_guard<std::mutex> guard(queueLock);
+            if (queue.isEmpty())
+                return;
+            if (std::chrono::steady_clock::now() >= deadline) {
+                droppedAtStop = queue.size();
+                queue.clear();
+                return;
+            }
+            report = queue.dequeue();
+        }
+        if (decodeReport(report.report, report.arrivedNs))
+            emit dataReady();
+        flushLogsIfDue();
+    }
+}
+
 void DataParser::run()
 {
     {
@@ -342,6 +373,7 @@ void DataParser::run()
         flushLogsIfDue();
     }
 
+    decodeLeftovers();
     flushLogs();
     std::lock_guard<std::mutex> guard(queueLock);
     runActive = false;

@@ -82,6 +82,12 @@ public:
 
     // Longest time a decoded log line waits in memory before it is written to its file.
     static constexpr std::chrono::milliseconds logFlushInterval{500};
+    // After stopParsing(), the reports still queued are decoded and written for at most this
+    // long; those left then are dropped.
+    static constexpr std::chrono::milliseconds stopDecodeLimit{2000};
+    // Reports that were queued when the thread ended and never decoded (the stop's time limit
+    // ran out). Read after the thread has finished.
+    int reportsDroppedAtStop();
 
 signals:
     void dataReady();
@@ -103,6 +109,7 @@ private:
     void flushLogsIfDue();
     void noteLogFailure(int index);
     void noteSessionLogFailure();
+    void decodeLeftovers();
 
     struct QueuedReport
     {
@@ -119,6 +126,7 @@ private:
     // such a stop is not lost (run() sets parsing on entry).
     bool stopRequested = false;
     bool runActive = false;
+    int droppedAtStop = 0; // under queueLock
     std::unique_ptr<ScriptRunner> scripts;
     QVector<QFile *> logFiles;
     QStringList failedAtStart;

@@ -1,5 +1,6 @@
 #include "recordingwriter.h"
 
+#include "filesync.h"
 #include "reportclock.h"
 
 #include <QDateTime>
@@ -67,10 +68,28 @@ void RecordingWriter::record(RecordingFormat::RecordKind kind, const QByteArray 
     record(kind, data, monotonicNowNs());
 }
 
+void RecordingWriter::setFailureHandler(std::function<void()> handler)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    onFailure = std::move(handler);
+}
+
+void RecordingWriter::announceFailure()
+{
+    std::function<void()> handler;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        handler = onFailure;
+    }
+    if (handler)
+        handler();
+}
+
 void RecordingWriter::record(RecordingFormat::RecordKind kind, const QByteArray &data,
                              qint64 monotonicNs)
 {
     bool wakeWriter = false;
+    bool failedNow = false;
     {
         std::lock_guard<std::mutex> guard(lock);
         if (!started || broken || stopping)
@@ -82,12 +101,16 @@ void RecordingWriter::record(RecordingFormat::RecordKind kind, const QByteArray 
         RecordingFormat::appendRecord(pending, kind, at - lastUs, data);
         lastUs = at;
         ++records;
-        if (pending.size() >= maxPendingBytes)
+        if (pending.size() >= maxPendingBytes) {
             fail(QStringLiteral("the disk does not keep up with the reports"));
+            failedNow = true;
+        }
         wakeWriter = pending.size() >= wakeBytes;
     }
     if (wakeWriter)
         wake.notify_one();
+    if (failedNow)
+        announceFailure();
 }
 
 void RecordingWriter::writeLoop()
@@ -103,8 +126,12 @@ void RecordingWriter::writeLoop()
             guard.unlock();
             const bool written = file.write(chunk) == chunk.size() && file.flush();
             guard.lock();
-            if (!written && !broken)
+            if (!written && !broken) {
                 fail(file.errorString());
+                guard.unlock();
+                announceFailure();
+                guard.lock();
+            }
         }
         if (last)
             return;
@@ -128,8 +155,18 @@ void RecordingWriter::close()
     }
     wake.notify_one();
     writer.join();
+    // Only what the disk holds is saved: the system's cache goes with a power cut or a pulled
+    // stick. The writer thread has ended; the file is this thread's alone.
+    QString syncError;
+    const bool synced = file.flush() && syncToDisk(file, &syncError);
+    if (!synced && syncError.isEmpty())
+        syncError = file.errorString();
     file.close();
     std::lock_guard<std::mutex> guard(lock);
+    if (!synced && !broken) {
+        broken = true;
+        error = syncError;
+    }
     started = false;
 }
 

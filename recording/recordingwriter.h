@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -41,7 +42,13 @@ public:
     // names last (in its header or a device record before); from the thread of open().
     void noteDevice(const QString &product, const QString &path);
 
-    // Writes what is buffered and closes the file. Called by the destructor too.
+    // Called once when recording breaks (a write fails, or the disk falls too far behind), on
+    // the thread that found it: the writer's own or one calling record(). Never called with
+    // the writer's lock held, nor for a failure that close() finds. Set while closed.
+    void setFailureHandler(std::function<void()> handler);
+
+    // Writes what is buffered, syncs the file to the disk and closes it; a sync that fails
+    // counts as a failure. Called by the destructor too.
     void close();
 
     // Records taken so far.
@@ -60,6 +67,7 @@ public:
 private:
     void writeLoop();
     void fail(const QString &message); // with lock held
+    void announceFailure();            // without it
 
     RecordingFormat::Header head;
     QString deviceProduct; // the device named last
@@ -74,6 +82,7 @@ private:
     bool stopping = false;
     bool broken = false;
     QString error;
+    std::function<void()> onFailure;
     qint64 startNs = 0;
     quint64 lastUs = 0;
     qint64 records = 0;

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QMenu>
+#include <QScrollArea>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -22,6 +23,13 @@ namespace {
 const char *const plotsConfig = R"({
   "settings": {"maxPlotXPoints": 5},
   "commands": [{"id": 0, "in": [{"name": "level", "type": "uint16", "units": "mV"}]}]})";
+
+// Six plots: the window cannot show them all at once.
+const char *const sixPlotsConfig = R"({
+  "settings": {"maxPlotXPoints": 50},
+  "commands": [{"id": 0, "in": [{"name": "a", "type": "uint16"}, {"name": "b", "type": "uint16"},
+                                {"name": "c", "type": "uint16"}, {"name": "d", "type": "uint16"},
+                                {"name": "e", "type": "uint16"}, {"name": "f", "type": "uint16"}]}]})";
 
 QByteArray levelReport(int value)
 {
@@ -121,7 +129,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         MainWindowProbe(*window).replotTimer()->stop(); // ticks by hand
     }
-    void cleanup() { closeWindow(); }
+    void cleanup()
+    {
+        closeWindow();
+        writeConfig(plotsConfig);
+    }
     void cleanupTestCase() { removeConfig(); }
 
     void pauseFreezesThePlotsWhileValuesAndLogsGoOn()
@@ -147,6 +159,41 @@ private slots:
         QCOMPARE(graphKeys(plot()), (QList<double>{3, 4, 5, 6, 7, 8}));
         QCOMPARE(plot()->graph(0)->data()->at(5)->value, 90.0);
         QCOMPARE(plot()->xAxis->range(), QCPRange(3, 8));
+    }
+
+    void pauseStopsEveryPlotAtTheSameSample()
+    {
+        closeWindow();
+        writeConfig(sixPlotsConfig);
+        openWindow();
+        window->resize(900, 500);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        MainWindowProbe probe(*window);
+        const QVector<QCustomPlot *> &plots = probe.plots();
+        QVERIFY(plots.last()->visibleRegion().isEmpty()); // out of view below
+        probe.plotSwitches().at(2)->setChecked(false);    // and one hidden
+
+        // Reports at 200 a second while the window ticks on its own.
+        for (int i = 0; i < 400; ++i)
+            device->injectReport(inputReport(0, {quint8(i), 0}), 5 * i);
+        QTest::qWait(400);
+        window->findChild<QCheckBox *>(QStringLiteral("cbPause"))->setChecked(true);
+        QTest::qWait(200);
+
+        // Brought into view one by one, shown again, every plot ends at the same sample.
+        probe.plotSwitches().at(2)->setChecked(true);
+        auto *area = window->findChild<QScrollArea *>(QStringLiteral("plotsArea"));
+        QList<double> lastKeys;
+        for (QCustomPlot *plot : plots) {
+            area->ensureWidgetVisible(plot);
+            QTRY_VERIFY(!plot->visibleRegion().isEmpty());
+            QApplication::processEvents();
+            QVERIFY(!plot->graph(0)->data()->isEmpty());
+            lastKeys.append((plot->graph(0)->data()->constEnd() - 1)->key);
+        }
+        QCOMPARE(lastKeys.count(lastKeys.first()), plots.size());
+        QVERIFY2(lastKeys.first() > 0, "the plots froze before any report");
     }
 
     void hoverShowsTheNearestSample()

@@ -2,15 +2,23 @@
 #include "simulatedwindowtest.h"
 #include "windowtesting.h"
 
+#include "reportclock.h"
 #include "sessioncsv.h"
 
 #include <QBuffer>
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <qcustomplot.h>
+
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -35,6 +43,11 @@ QByteArray telemetry(quint16 level, quint8 state, const QByteArray &note)
     report.replace(5, note.size(), note);
     return report.left(64);
 }
+
+// One value whose script takes about half a millisecond: the parser falls behind a burst.
+const char *const slowConfig = R"({
+  "commands": [{"id": 0, "in": [{"name": "level", "type": "uint16",
+                                  "script": "var t = Date.now(); while (Date.now() - t < 1) {} x"}]}]})";
 
 QStringList sessionFiles()
 {
@@ -153,6 +166,100 @@ private slots:
                      .match(notice->text())
                      .hasMatch(),
                  qPrintable(notice->text()));
+    }
+#endif
+
+    void closingWithReportsQueuedWritesEveryOne()
+    {
+        writeConfig(slowConfig);
+        openWindow();
+        DataParser *parser = MainWindowProbe(*window).parser();
+        const int count = 300;
+        {
+            // Holding the state lock stalls the parser in its first report while the rest
+            // queue up (no events meanwhile: the window takes that lock too).
+            std::lock_guard<std::mutex> stall(parser->stateLock);
+            for (int i = 0; i < count; ++i)
+                device->injectReport(inputReport(0, {quint8(i & 0xff), quint8(i >> 8)}));
+            for (int waited = 0; parser->queuedReports() < count - 1 && waited < 10000; waited += 10)
+                QTest::qSleep(10);
+            QCOMPARE(parser->queuedReports(), count - 1);
+        }
+        closeWindow();
+
+        const QList<QByteArray> levels = contentOf(QStringLiteral("level.csv"), QIODevice::Text).split('\n');
+        QCOMPARE(levels.size(), 3 + count + 1);
+        QCOMPARE(levels.at(3 + count - 1), QByteArray::number(count - 1));
+        QCOMPARE(sessionFiles().size(), 1);
+        const QList<QByteArray> rows = contentOf(sessionFiles().first()).split('\n');
+        QCOMPARE(rows.size(), 1 + count + 1);
+        QVERIFY2(rows.at(count).endsWith("," + QByteArray::number(count - 1)), rows.at(count).constData());
+    }
+
+    void timesRunOnAcrossASuspend()
+    {
+        writeConfig(configWith(""));
+        openWindow();
+        device->injectReport(telemetry(1, 1, ""));
+        QVERIFY(waitForSamples(1));
+        // The machine sleeps for an hour with the device attached.
+        const qint64 hourNs = Q_INT64_C(3600) * 1000000000;
+        advanceReportClock(hourNs);
+        struct Wake
+        {
+            qint64 ns;
+            ~Wake() { advanceReportClock(-ns); } // the next test starts afresh
+        } wake{hourNs};
+        device->injectReport(telemetry(2, 2, ""));
+        QVERIFY(waitForSamples(2));
+        closeWindow();
+
+        // The row after it is an hour later, in its time and in its elapsed seconds.
+        const QList<QByteArray> rows = contentOf(sessionFiles().first()).split('\n');
+        QCOMPARE(rows.size(), 4);
+        const QDateTime before = QDateTime::fromString(QString::fromLatin1(rows[1].split(',').at(0)), Qt::ISODateWithMs);
+        const QDateTime after = QDateTime::fromString(QString::fromLatin1(rows[2].split(',').at(0)), Qt::ISODateWithMs);
+        QVERIFY2(before.msecsTo(after) >= 3600000 && before.msecsTo(after) < 3660000, rows[2].constData());
+        QVERIFY2(rows[2].split(',').at(1).toDouble() >= 3600.0, rows[2].constData());
+    }
+
+#ifdef Q_OS_LINUX
+    void aRecordingThatBreaksIsSaidAtOnce()
+    {
+        // Files of this process cannot grow beyond 64 KiB: the recording fills up after about a
+        // thousand reports, as on a full disk. The value log stays well below.
+        writeConfig(R"({"settings": {"sessionLog": false},
+                        "commands": [{"id": 0, "in": [{"name": "level", "type": "uint16"}]}]})");
+        openWindow();
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit previous{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &previous) == 0);
+        rlimit small = previous;
+        small.rlim_cur = 64 * 1024;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        struct Restore
+        {
+            rlimit limit;
+            ~Restore() { setrlimit(RLIMIT_FSIZE, &limit); }
+        } restore{previous};
+
+        auto *record = window->findChild<QCheckBox *>(QStringLiteral("cbRecord"));
+        record->setChecked(true);
+        QByteArray report(64, '\x5a'); // no trailing zeros for the recording to leave out
+        report[0] = 1;
+        report[1] = 0;
+        for (int i = 0; i < 3000; ++i)
+            device->injectReport(report);
+        QLabel *notice = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((notice = window->findChild<QLabel *>(QStringLiteral("lbLogFileNotice"))), 5000);
+        QVERIFY2(QRegularExpression(QStringLiteral("^Запись сеанса прервана \\(.+\\): recording-\\d{8}-\\d{6}\\.tvxr$"))
+                     .match(notice->text())
+                     .hasMatch(),
+                 qPrintable(notice->text()));
+        QVERIFY(!record->isChecked());
+        // Said once: the status bar does not say it again, nor that it was saved.
+        QVERIFY2(!window->statusBar()->currentMessage().startsWith(QStringLiteral("Запись сеанса")),
+                 qPrintable(window->statusBar()->currentMessage()));
     }
 #endif
 

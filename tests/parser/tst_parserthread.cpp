@@ -52,7 +52,8 @@ private slots:
     void cleanup();
 
     void burstIsDecodedInOrderWithNoneLost();
-    void stopLeavesQueuedReportsUndecoded();
+    void stopDecodesWhatIsQueuedFirst();
+    void stopGivesUpOnABacklogInTime();
     void stopBeforeStartHasNoEffect();
     void stopRightAfterStartEndsTheThread();
     void logLinesReachTheFileWhileRunning();
@@ -127,7 +128,7 @@ void ParserThreadTest::burstIsDecodedInOrderWithNoneLost()
     delete parser;
 }
 
-void ParserThreadTest::stopLeavesQueuedReportsUndecoded()
+void ParserThreadTest::stopDecodesWhatIsQueuedFirst()
 {
     DataParser *parser = makeParser();
     parser->start();
@@ -140,13 +141,37 @@ void ParserThreadTest::stopLeavesQueuedReportsUndecoded()
         parser->stopParsing();
     }
     QVERIFY(parser->wait(5000));
-    QCOMPARE(announced.load(), 1);
-    QCOMPARE(parser->queuedReports(), 9);
-    {
-        std::lock_guard<std::mutex> guard(parser->stateLock);
-        QCOMPARE(parser->sampleCounter, quint64(1));
-    }
-    QCOMPARE(linesOf(QStringLiteral("n.csv")), (QStringList{"", "", "", "0"}));
+    QCOMPARE(announced.load(), 10);
+    QCOMPARE(parser->queuedReports(), 0);
+    QCOMPARE(parser->reportsDroppedAtStop(), 0);
+    QCOMPARE(linesOf(QStringLiteral("n.csv")),
+             (QStringList{"", "", "", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}));
+    delete parser;
+}
+
+void ParserThreadTest::stopGivesUpOnABacklogInTime()
+{
+    // Each report takes its script about 5 ms: the backlog would take 10 s.
+    DataParser *parser = makeParser("var t = Date.now(); while (Date.now() - t < 5) {} x");
+    const int count = 2000;
+    for (int i = 0; i < count; ++i)
+        parser->appendNewData(counterReport(0, quint32(i)));
+    QElapsedTimer closing;
+    closing.start();
+    parser->start();
+    parser->stopParsing();
+    QVERIFY(parser->wait(10000));
+    const qint64 closedMs = closing.elapsed();
+    const qint64 limitMs = DataParser::stopDecodeLimit.count();
+    QVERIFY2(closedMs >= limitMs && closedMs < limitMs + 3000, qPrintable(QString::number(closedMs)));
+
+    // What was decoded is written, in order; what was not is counted.
+    const int dropped = parser->reportsDroppedAtStop();
+    QVERIFY(dropped > 0);
+    QCOMPARE(announced.load() + dropped, count);
+    const QStringList lines = linesOf(QStringLiteral("n.csv"));
+    QCOMPARE(lines.size(), 3 + announced.load());
+    QCOMPARE(lines.last(), QString::number(announced.load() - 1));
     delete parser;
 }
 
