@@ -39,7 +39,8 @@ QString RunLimits::read(const QCommandLineParser &parser)
         return QStringLiteral("--count wants a whole number of reports, at least 1");
     duration = parser.isSet(durationOption) ? parser.value(durationOption).toDouble(&ok) : -1;
     if (!ok || (parser.isSet(durationOption) && !(duration >= 0 && duration <= maxDurationS)))
-        return QStringLiteral("--duration wants a number of seconds, at most %1 (ten years)").arg(maxDurationS, 0, 'f', 0);
+        return QStringLiteral("--duration wants a number of seconds, at most %1 (ten years)")
+            .arg(maxDurationS, 0, 'f', 0);
     return QString();
 }
 

@@ -231,7 +231,8 @@ bool RecordingReader::next(Record &record)
         // A checksum that matches by chance, or a file made to mislead, must not wrap the
         // running time or carry it past what a date can show.
         if (beyond64Bits || delta > maxRunningUs(head.startMsUtc) - timeUs)
-            return damaged(QStringLiteral("its time, %1 microseconds after the previous record, is beyond what a date can show")
+            return damaged(QStringLiteral("its time, %1 microseconds after the previous record, is beyond what "
+                                          "a date can show")
                                .arg(beyond64Bits ? QStringLiteral("more than 2^64") : QString::number(delta)));
         timeUs += delta;
         ++records;

@@ -256,7 +256,8 @@ private slots:
         };
         for (const QStringList &arguments : commands) {
             const Run full = run(arguments, true, QStringLiteral("/dev/full"));
-            QVERIFY2(full.status == 1, qPrintable(arguments.join(' ') + QStringLiteral(": status %1").arg(full.status)));
+            QVERIFY2(full.status == 1,
+                     qPrintable(arguments.join(' ') + QStringLiteral(": status %1").arg(full.status)));
             QVERIFY2(full.errors.contains(QStringLiteral("cannot write standard output: No space left on device")),
                      qPrintable(arguments.join(' ') + QStringLiteral(": ") + full.errors));
         }
@@ -346,7 +347,8 @@ private slots:
         QVERIFY2(QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}\+03:00$)"))
                      .match(firstTime).hasMatch(),
                  qPrintable(firstTime));
-        QVERIFY(qAbs(QDateTime::fromString(firstTime, Qt::ISODateWithMs).msecsTo(QDateTime::currentDateTime())) < 60000);
+        const QDateTime firstInstant = QDateTime::fromString(firstTime, Qt::ISODateWithMs);
+        QVERIFY(qAbs(firstInstant.msecsTo(QDateTime::currentDateTime())) < 60000);
 
         // Without a single record: the header line all the same.
         QFile file(recording);
@@ -357,7 +359,8 @@ private slots:
         const QString empty = writeFile(QStringLiteral("empty.tvxr"), whole.left(headerEnd));
         const Run emptyDecoded = run({QStringLiteral("decode"), empty});
         QCOMPARE(emptyDecoded.status, 0);
-        QCOMPARE(emptyDecoded.lines, QStringList{QStringLiteral("time,elapsed_s,counter,count [n],\"level, raw [mV]\"")});
+        QCOMPARE(emptyDecoded.lines,
+                 QStringList{QStringLiteral("time,elapsed_s,counter,count [n],\"level, raw [mV]\"")});
 
         // Cut inside its last record, as by a crash: every complete record, and a note.
         QVERIFY(file.resize(file.size() - 3));
