@@ -125,7 +125,7 @@ int main(int argc, char **argv)
             RecordingDecoder decoder(telemetry, descriptions);
             if (!decoder.decode(recording, &sink) || decoder.rowsWritten() != count) {
                 std::fprintf(stderr, "bench_replay: %lld rows of %d: %s\n", decoder.rowsWritten(), count,
-                             qPrintable(decoder.errorString()));
+                             qPrintable(decoder.errorString() + decoder.outputError()));
                 return 1;
             }
         }

@@ -21,9 +21,10 @@ public:
     {
         return QStringLiteral("The session CSV of a recording on standard output: a header (time, elapsed_s, "
                               "each value's name [units]), then a row per telemetry report with its recorded "
-                              "local time, decoded with the configuration of --config. A recording cut off "
-                              "by a crash is decoded up to its last complete record (said on standard error); "
-                              "a file that is no recording, or damaged, ends with status 9.");
+                              "local time and its offset from UTC, decoded with the configuration of --config. "
+                              "A recording cut off by a crash is decoded up to its last complete record (said "
+                              "on standard error); a file that is no recording, or damaged, ends with status 9; "
+                              "an output that cannot be written, with status 1.");
     }
 
     int run(const QCommandLineParser &, const QStringList &arguments, const CommonOptions &common) override
@@ -35,32 +36,34 @@ public:
         if (!readTelemetryConfiguration(common, &configuration))
             return ExitStatus::badConfig;
 
-        Output::flush();
+        if (!Output::flush())
+            return ExitStatus::failure;
         QFile out;
         if (!out.open(stdout, QIODevice::WriteOnly)) {
-            complain(QStringLiteral("cannot write standard output"));
+            Output::noteFailure(out.errorString());
             return ExitStatus::failure;
         }
         RecordingDecoder decoder(configuration.telemetry, configuration.descriptions());
-        const bool clean = decoder.decode(arguments.first(), &out);
+        decoder.decode(arguments.first(), &out);
+        // Every byte must have reached standard output, else the CSV is not what it claims.
+        QString outputError = decoder.outputError();
+        if (!out.flush() && outputError.isEmpty())
+            outputError = out.errorString();
         out.close();
-        if (!decoder.headerRead()) {
+        if (!outputError.isEmpty())
+            Output::noteFailure(outputError);
+        // A lost output outweighs what the recording holds (a cut-off recording is otherwise
+        // the usual end of one whose program did not close it, and no failure).
+        const bool written = Output::flush();
+        if (!decoder.errorString().isEmpty())
             complain(decoder.errorString());
-            return ExitStatus::badRecording;
-        }
-        if (decoder.status() == RecordingReader::Status::Truncated) {
-            // The usual end of a recording whose program did not close it: not a failure.
-            complain(decoder.errorString());
-            return ExitStatus::ok;
-        }
-        if (decoder.status() != RecordingReader::Status::Ok) {
-            complain(decoder.errorString());
-            return ExitStatus::badRecording;
-        }
-        if (!clean) {
-            complain(QStringLiteral("standard output: %1").arg(decoder.errorString()));
+        if (!written)
             return ExitStatus::failure;
-        }
+        if (!decoder.headerRead())
+            return ExitStatus::badRecording;
+        if (decoder.status() != RecordingReader::Status::Ok
+            && decoder.status() != RecordingReader::Status::Truncated)
+            return ExitStatus::badRecording;
         return ExitStatus::ok;
     }
 };

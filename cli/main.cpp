@@ -1,5 +1,6 @@
 // tolvexctl: the device from the shell. Lists devices, prints decoded telemetry, sends commands
 // and checks configurations, with the window's configuration, decoding and transport.
+#include "closedpipe.h"
 #include "configlocation.h"
 #include "exitstatus.h"
 #include "output.h"
@@ -95,6 +96,7 @@ int main(int argc, char *argv[])
     // window's session file and a script reads the same output everywhere.
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
+    letClosedPipesFailWrites();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tolvexctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TOLVEX_VERSION));
@@ -168,6 +170,8 @@ int main(int argc, char *argv[])
     options.simSettings = parser.values(common.sim);
     options.simulate = parser.isSet(common.simulate) || !options.simSettings.isEmpty();
     const int status = subcommand->run(parser, rest, options);
-    Output::flush();
+    // Whatever the subcommand found, output that did not reach its destination is a failure.
+    if (!Output::flush() && status == ExitStatus::ok)
+        return ExitStatus::failure;
     return status;
 }

@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -13,6 +15,11 @@ bool writeFailed = false;
 
 // Large enough that a fast stream is written in few pieces, small enough to stay in cache.
 constexpr int eagerFlushBytes = 64 * 1024;
+
+void noteWriteFailure(int error)
+{
+    Output::noteFailure(QString::fromLocal8Bit(std::strerror(error)));
+}
 
 } // namespace
 
@@ -33,18 +40,30 @@ bool Output::flush()
 {
     flushScheduled = false;
     if (!pending.isEmpty()) {
+        errno = 0;
         if (std::fwrite(pending.constData(), 1, size_t(pending.size()), stdout) != size_t(pending.size()))
-            writeFailed = true;
+            noteWriteFailure(errno ? errno : EIO);
         pending.clear();
     }
+    errno = 0;
     if (std::fflush(stdout) != 0)
-        writeFailed = true;
+        noteWriteFailure(errno ? errno : EIO);
     return !writeFailed;
 }
 
 bool Output::failed()
 {
     return writeFailed;
+}
+
+void Output::noteFailure(const QString &reason)
+{
+    if (writeFailed)
+        return;
+    writeFailed = true;
+    pending.clear();
+    std::fprintf(stderr, "tolvexctl: cannot write standard output: %s\n", reason.toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 void complain(const QString &text)

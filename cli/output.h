@@ -16,6 +16,9 @@ public:
     static bool flush();
     // Whether a write has failed (a closed pipe, a full disk).
     static bool failed();
+    // A write has failed for this reason: said once on standard error, and failed() from now
+    // on. flush() calls it; so does a subcommand that writes standard output another way.
+    static void noteFailure(const QString &reason);
 };
 
 // A message for the user on standard error, prefixed with the program's name.

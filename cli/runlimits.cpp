@@ -6,8 +6,11 @@
 #include "stopsignals.h"
 
 #include <QCommandLineParser>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
+
+#include <chrono>
 
 namespace {
 
@@ -16,6 +19,10 @@ const QCommandLineOption countOption(QStringLiteral("count"), QStringLiteral("St
 const QCommandLineOption durationOption(QStringLiteral("duration"),
                                         QStringLiteral("Stop after SECONDS (fractions allowed)."),
                                         QStringLiteral("SECONDS"));
+
+// Longer runs are no unattended log but a mistake; a duration is counted in nanoseconds.
+constexpr double maxDurationS = 10 * 365.25 * 24 * 3600;
+constexpr qint64 longestWaitMs = 3600 * 1000;
 
 } // namespace
 
@@ -31,8 +38,9 @@ QString RunLimits::read(const QCommandLineParser &parser)
     if (!ok || (parser.isSet(countOption) && count < 1))
         return QStringLiteral("--count wants a whole number of reports, at least 1");
     duration = parser.isSet(durationOption) ? parser.value(durationOption).toDouble(&ok) : -1;
-    if (!ok || (parser.isSet(durationOption) && !(duration >= 0 && duration < 1e9)))
-        return QStringLiteral("--duration wants a number of seconds");
+    if (!ok || (parser.isSet(durationOption) && !(duration >= 0 && duration <= maxDurationS)))
+        return QStringLiteral("--duration wants a number of seconds, at most %1 (ten years)")
+            .arg(maxDurationS, 0, 'f', 0);
     return QString();
 }
 
@@ -45,9 +53,25 @@ RunEndings::RunEndings(DeviceLink &link, QEventLoop &loop, const RunLimits &limi
         finish(ExitStatus::deviceGone);
     });
     QObject::connect(stopSignals.get(), &StopSignals::stopRequested, &loop, [finish] { finish(ExitStatus::ok); });
-    if (limits.duration >= 0)
-        QTimer::singleShot(qRound64(limits.duration * 1000), Qt::PreciseTimer, &loop,
-                           [finish] { finish(ExitStatus::ok); });
+    if (limits.duration < 0)
+        return;
+    // A timer counts at most 2^31 ms (under 25 days): the run ends at a deadline, looked at
+    // by a timer that waits at most an hour at a time.
+    const QDeadlineTimer deadline(std::chrono::nanoseconds(qint64(limits.duration * 1e9)), Qt::PreciseTimer);
+    auto *timer = new QTimer(&loop);
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
+    auto arm = [timer, deadline] {
+        const qint64 remainingNs = deadline.remainingTimeNSecs();
+        timer->start(int(qBound<qint64>(0, (remainingNs + 999999) / 1000000, longestWaitMs)));
+    };
+    QObject::connect(timer, &QTimer::timeout, &loop, [deadline, arm, finish] {
+        if (deadline.hasExpired())
+            finish(ExitStatus::ok);
+        else
+            arm();
+    });
+    arm();
 }
 
 RunEndings::~RunEndings() = default;

@@ -92,6 +92,11 @@ public:
                     name == QLatin1String("maxPlotXPoints")
                         ? QStringLiteral("negative, read as 0")
                         : QStringLiteral("negative, the console has no line limit"));
+            } else if (name == QLatin1String("maxPlotXPoints") && value.toInt() > Configuration::maxPlotXPointsCap) {
+                add(Kind::DefaultUsed, where,
+                    QStringLiteral("%1 is more than the plots hold (%2 points), read as %2")
+                        .arg(value.toInt())
+                        .arg(Configuration::maxPlotXPointsCap));
             }
         }
         expect(settings, QStringLiteral("sessionLog"), QJsonValue::Bool,
@@ -277,7 +282,8 @@ Configuration Configuration::fromJson(const QByteArray &text, const QString &pat
     const QJsonObject root = document.object();
     const QJsonObject settings = root.value(QStringLiteral("settings")).toObject();
     // The plot buffers cannot hold a negative number of points.
-    configuration.maxPlotXPoints = qMax(0, settings.value(QStringLiteral("maxPlotXPoints")).toInt(0));
+    configuration.maxPlotXPoints =
+        qBound(0, settings.value(QStringLiteral("maxPlotXPoints")).toInt(0), maxPlotXPointsCap);
     configuration.maxConsoleLines = settings.value(QStringLiteral("maxConsoleLines")).toInt(0);
     configuration.sessionLog = settings.value(QStringLiteral("sessionLog")).toBool(true);
     configuration.plotTimeAxis = settings.value(QStringLiteral("plotTimeAxis")).toBool(false);

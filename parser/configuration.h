@@ -44,6 +44,12 @@ public:
     // Reads a document already in memory (path is only used in messages).
     static Configuration fromJson(const QByteArray &text, const QString &path = QString());
 
+    // The most points a plot keeps. Each point of each value costs the window about 40 bytes
+    // (the parser's sliding window reserves two doubles, the plot holds a key and a value, and
+    // the sample numbers are shared): a million points is 40 MB a value, already a gigabyte
+    // for 25 values, and more points than a screen has pixels by a factor of several hundred.
+    static constexpr int maxPlotXPointsCap = 1000000;
+
     QString path;
     bool opened = false;
     int maxPlotXPoints = 1000;

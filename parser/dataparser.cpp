@@ -1,5 +1,6 @@
 #include "dataparser.h"
 
+#include "configuration.h"
 #include "fieldcodec.h"
 #include "reportclock.h"
 #include "reportlayout.h"
@@ -20,8 +21,9 @@ constexpr int reportSize = ReportLayout::size;
 DataParser::DataParser(const CommandDescription &telemetry, int count, QObject *parent,
                        bool valueLogs)
     : QThread(parent),
-      // A negative window length would leave nothing to prefill and nothing to slide.
-      maxPoints(qMax(0, count)),
+      // A negative window length would leave nothing to prefill and nothing to slide; one
+      // beyond the cap would reserve more than memory holds.
+      maxPoints(qBound(0, count, Configuration::maxPlotXPointsCap)),
       scripts(new ScriptRunner)
 {
     for (int k = 0; k < telemetry.inNames.size(); ++k)

@@ -86,6 +86,7 @@ bool RecordingDecoder::decode(const QString &path, QIODevice *out)
 {
     reports = 0;
     rows = 0;
+    writeError.clear();
     RecordingReader reader;
     opened = reader.open(path);
     if (!opened) {
@@ -111,6 +112,8 @@ bool RecordingDecoder::decode(const QString &path, QIODevice *out)
     csv.writeTo(out);
     // Record times count from the recording's start, whose wall-clock time the header holds.
     csv.setClock(reader.header().startMsUtc, 0);
+    // The columns come first, also when no report follows.
+    csv.writeHeader();
 
     // Reading, checking and the scripts on one thread; the texts and the CSV on this one.
     // Scripts must see the reports in order, so they stay on one thread.
@@ -127,6 +130,7 @@ bool RecordingDecoder::decode(const QString &path, QIODevice *out)
             const CommandDescription *description = decoder.decodeFields(record.data, &fields);
             if (!description || description->id != 0)
                 continue;
+            // The reader hands out no time whose nanoseconds exceed 64 bits.
             batch->timesNs.append(qint64(record.timeUs) * 1000);
             batch->reports.append(record.data.left(ReportLayout::size));
             for (int k = 0; k < fieldsPerReport; ++k)
@@ -171,7 +175,7 @@ bool RecordingDecoder::decode(const QString &path, QIODevice *out)
     const bool written = csv.flush();
     state = reader.status();
     error = reader.errorString();
-    if (!written && error.isEmpty())
-        error = csv.errorString();
+    if (!written)
+        writeError = csv.errorString();
     return state == RecordingReader::Status::Ok && written;
 }

@@ -3,6 +3,7 @@
 #include <QtEndian>
 
 #include <array>
+#include <limits>
 
 namespace RecordingFormat {
 
@@ -59,6 +60,14 @@ void decodeDevice(const QByteArray &data, QString *product, QString *path)
     const int zero = data.indexOf('\0');
     *product = QString::fromUtf8(zero < 0 ? data : data.left(zero));
     *path = zero < 0 ? QString() : QString::fromUtf8(data.mid(zero + 1));
+}
+
+quint64 maxRunningUs(qint64 startMsUtc)
+{
+    const quint64 nanosecondsFit = quint64(std::numeric_limits<qint64>::max()) / 1000;
+    if (startMsUtc < earliestMsUtc || startMsUtc > latestMsUtc)
+        return 0;
+    return qMin(nanosecondsFit, quint64(latestMsUtc - startMsUtc) * 1000 + 999);
 }
 
 quint16 checksum(const char *data, int size)

@@ -32,6 +32,15 @@ enum class RecordKind : quint8 {
 // Longest data of a record: its length is one byte.
 constexpr int maxRecordData = 255;
 
+// The times a recording can hold are those a date can show: a start from 0001-01-02 to
+// 9999-12-30 UTC (the local time, whatever its offset, has a four-digit year), and running
+// times (since the start) whose nanoseconds fit 64 bits (about 292 years) and whose date
+// stays within those years. Anything beyond is damage, not time.
+constexpr qint64 earliestMsUtc = -62135510400000; // 0001-01-02T00:00:00Z
+constexpr qint64 latestMsUtc = 253402214399999;   // 9999-12-30T23:59:59.999Z
+// Longest running time of a recording that starts at startMsUtc, in microseconds.
+quint64 maxRunningUs(qint64 startMsUtc);
+
 struct Header
 {
     qint64 startMsUtc = 0;   // wall clock when the recording began, ms since 1970 UTC

@@ -124,6 +124,12 @@ bool RecordingReader::open(const QString &path)
                        .arg(path).arg(prefixSize + (at - body)));
         return false;
     }
+    if (head.startMsUtc < earliestMsUtc || head.startMsUtc > latestMsUtc) {
+        setProblem(Status::Corrupt,
+                   QStringLiteral("%1: byte %2: the start time (%3 ms since 1970) is no date: the header is damaged")
+                       .arg(path).arg(prefixSize).arg(head.startMsUtc));
+        return false;
+    }
     head.product = QString::fromUtf8(product);
     head.path = QString::fromUtf8(devicePath);
     head.tag = QString::fromUtf8(tag);
@@ -185,6 +191,7 @@ bool RecordingReader::next(Record &record)
         }
         int used = 1;
         quint64 delta = 0;
+        bool beyond64Bits = false;
         int shift = 0;
         for (;;) {
             if (used >= available)
@@ -192,6 +199,8 @@ bool RecordingReader::next(Record &record)
             if (used > maxTimeBytes)
                 return damaged(QStringLiteral("a time longer than %1 bytes").arg(maxTimeBytes));
             const quint8 byte = quint8(bytes[used++]);
+            // The tenth byte holds the 64th bit only.
+            beyond64Bits = beyond64Bits || (shift == 63 && (byte & 0x7e));
             delta |= quint64(byte & 0x7f) << shift;
             shift += 7;
             if (!(byte & 0x80))
@@ -219,6 +228,12 @@ bool RecordingReader::next(Record &record)
         const bool known = report || kind == quint8(RecordKind::Device);
         if (report && length > reportSize)
             return damaged(QStringLiteral("%1 data bytes in a report").arg(length));
+        // A checksum that matches by chance, or a file made to mislead, must not wrap the
+        // running time or carry it past what a date can show.
+        if (beyond64Bits || delta > maxRunningUs(head.startMsUtc) - timeUs)
+            return damaged(QStringLiteral("its time, %1 microseconds after the previous record, is beyond what "
+                                          "a date can show")
+                               .arg(beyond64Bits ? QStringLiteral("more than 2^64") : QString::number(delta)));
         timeUs += delta;
         ++records;
         position += used + length + 2;

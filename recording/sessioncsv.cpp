@@ -96,7 +96,6 @@ bool SessionCsvWriter::begin(qint64 monotonicNs)
 {
     if (!clockSet)
         setClock(QDateTime::currentMSecsSinceEpoch(), monotonicNowNs());
-    firstNs = monotonicNs;
     started = true;
 
     if (toDirectory) {
@@ -133,14 +132,19 @@ void SessionCsvWriter::appendTime(qint64 wallMs)
     const qint64 second = wallMs >= 0 ? wallMs / 1000 : (wallMs - 999) / 1000;
     if (second != cachedSecond) {
         cachedSecond = second;
-        cachedSecondText = QDateTime::fromMSecsSinceEpoch(second * 1000)
-                               .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
-                               .toLatin1();
+        const QDateTime local = QDateTime::fromMSecsSinceEpoch(second * 1000);
+        cachedSecondText = local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1();
+        const int offsetMinutes = local.offsetFromUtc() / 60;
+        const int minutes = qAbs(offsetMinutes);
+        cachedOffsetText = QByteArray(offsetMinutes < 0 ? "-" : "+")
+                           + QByteArray::number(minutes / 60).rightJustified(2, '0') + ':'
+                           + QByteArray::number(minutes % 60).rightJustified(2, '0');
     }
     const int ms = int(wallMs - second * 1000);
     buffer += cachedSecondText;
     const char digits[5] = {'.', char('0' + ms / 100), char('0' + ms / 10 % 10), char('0' + ms % 10), 0};
     buffer += digits;
+    buffer += cachedOffsetText;
 }
 
 void SessionCsvWriter::appendRow(qint64 monotonicNs, const QStringList &texts)
@@ -161,6 +165,8 @@ void SessionCsvWriter::appendRow(qint64 monotonicNs, const char *texts, const in
     if (!device || !error.isEmpty())
         return;
 
+    if (rows == 0)
+        firstNs = monotonicNs;
     appendTime(clockWallMs + floorMs(monotonicNs - clockNs));
     buffer += ',';
     const qint64 elapsedUs = qMax<qint64>(0, (monotonicNs - firstNs) / 1000);
@@ -186,6 +192,12 @@ void SessionCsvWriter::appendRow(qint64 monotonicNs, const char *texts, const in
     }
 }
 
+void SessionCsvWriter::writeHeader()
+{
+    if (!started)
+        begin(monotonicNowNs());
+}
+
 bool SessionCsvWriter::flush()
 {
     if (!device)
@@ -195,7 +207,10 @@ bool SessionCsvWriter::flush()
             error = device->errorString();
         buffer.resize(0);
     }
-    if (auto *file = qobject_cast<QFileDevice *>(device))
-        file->flush();
+    // A file keeps a buffer of its own: what it cannot hand on is lost as surely.
+    if (auto *file = qobject_cast<QFileDevice *>(device)) {
+        if (!file->flush() && error.isEmpty())
+            error = file->errorString();
+    }
     return error.isEmpty();
 }

@@ -12,8 +12,9 @@
 
 // The session file: one CSV row per telemetry report with its time. The header is "time",
 // "elapsed_s", then each telemetry value's name with its units in brackets when it has some;
-// a row is the report's local time (ISO 8601 with milliseconds), the seconds since the first
-// row, and each value's text as the window shows it. Fields are quoted as RFC 4180 asks;
+// a row is the report's local time (ISO 8601 with milliseconds and the offset from UTC, so
+// that the hour a clock goes back is no ambiguity), the seconds since the first row, and each
+// value's text as the window shows it. Fields are quoted as RFC 4180 asks;
 // the text is UTF-8, lines end with "\n".
 //
 // Rows are formatted into a buffer and reach the device when it grows large or at flush();
@@ -44,6 +45,8 @@ public:
     // ends at ends[i] and starts where that of value i - 1 ends. Values from count on are
     // empty.
     void appendRow(qint64 monotonicNs, const char *texts, const int *ends, int count);
+    // Writes the header now, before any row (to a device given by writeTo()).
+    void writeHeader();
     // Hands what is buffered to the device and flushes it. False when writing failed.
     bool flush();
 
@@ -74,9 +77,11 @@ private:
     qint64 rows = 0;
     QByteArray buffer;
     QString error;
-    // The local time text of the last whole second formatted, reused for rows in it.
+    // The local time text of the last whole second formatted, reused for rows in it, and
+    // its offset from UTC.
     qint64 cachedSecond = -1;
     QByteArray cachedSecondText;
+    QByteArray cachedOffsetText;
     // Reused by the QStringList form of appendRow.
     QByteArray rowTexts;
     QVector<int> rowEnds;

@@ -2,6 +2,15 @@
 
 #include <cstring>
 
+namespace {
+
+// Later than any time a recording holds, in microseconds (2^63 ns).
+constexpr double latestRecordingUs = 9223372036854775.0;
+// The longest wait dueTime() adds to a steady-clock reading: about 31 years, far from overflow.
+constexpr double longestWaitUs = 1e15;
+
+} // namespace
+
 // What the exchange thread holds of the open replay device.
 class ReplayConnection : public HidConnection
 {
@@ -180,15 +189,22 @@ quint64 ReplayPlatform::recordingTimeNow(Clock::time_point now) const
 {
     if (paused || speed == 0)
         return anchorUs;
+    // Recording times stay below 2^63 ns (the reader refuses later ones); a very high speed
+    // reaches the end of any recording at once rather than wrapping round.
     const double elapsedUs = std::chrono::duration<double, std::micro>(now - anchor).count();
-    return anchorUs + quint64(qMax(0.0, elapsedUs * speed));
+    const double recordingUs = double(anchorUs) + qMax(0.0, elapsedUs * speed);
+    return recordingUs < latestRecordingUs ? quint64(recordingUs) : quint64(latestRecordingUs);
 }
 
 ReplayPlatform::Clock::time_point ReplayPlatform::dueTime() const
 {
     if (speed == 0 || upcoming.timeUs <= anchorUs)
         return anchor;
+    // A wait longer than a steady-clock reading can hold (a slow replay of a gap of
+    // centuries) is as good as never: the read times out and looks again.
     const double waitUs = double(upcoming.timeUs - anchorUs) / speed;
+    if (!(waitUs < longestWaitUs))
+        return Clock::time_point::max();
     return anchor + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::micro>(waitUs));
 }
 

@@ -143,6 +143,7 @@ private slots:
         QTest::newRow("plot points absent") << QByteArray(R"({"maxConsoleLines": 9})") << 0 << 9;
         QTest::newRow("plot points as a string") << QByteArray(R"({"maxPlotXPoints": "1000", "maxConsoleLines": 9})") << 0 << 9;
         QTest::newRow("negative plot points read as none") << QByteArray(R"({"maxPlotXPoints": -5})") << 0 << 0;
+        QTest::newRow("plot points beyond the cap") << QByteArray(R"({"maxPlotXPoints": 2147483000})") << 1000000 << 0;
         QTest::newRow("settings not an object") << QByteArray(R"([1, 2])") << 0 << 0;
     }
     void limits()

@@ -1,11 +1,13 @@
 // tolvexctl run as a shell would run it, on the simulated device: what each subcommand prints
 // and the exit status a script tests.
 
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #ifdef Q_OS_UNIX
@@ -51,9 +53,16 @@ private:
     QTemporaryDir dir;
     QString config;
 
-    Run run(const QStringList &arguments, bool withConfig = true)
+    // outputFile: where standard output goes instead of being read (/dev/full). environment:
+    // added to the test's own (TZ=...).
+    Run run(const QStringList &arguments, bool withConfig = true, const QString &outputFile = QString(),
+            const QStringList &environment = {})
     {
         QProcess process;
+        if (!outputFile.isEmpty())
+            process.setStandardOutputFile(outputFile);
+        if (!environment.isEmpty())
+            process.setEnvironment(QProcess::systemEnvironment() + environment);
         process.start(QStringLiteral(TOLVEXCTL),
                       withConfig ? QStringList{QStringLiteral("--config"), config} + arguments : arguments);
         Run result;
@@ -143,6 +152,17 @@ private slots:
         QCOMPARE(timed.status, 0);
         QVERIFY2(timed.lines.size() > 20, qPrintable(QString::number(timed.lines.size())));
 
+        // Beyond what a millisecond timer counts (2^32 ms and a half second): it goes on.
+        QProcess longRun;
+        longRun.start(QStringLiteral(TOLVEXCTL), {QStringLiteral("--config"), config, QStringLiteral("watch"),
+                                                  QStringLiteral("--simulate"), QStringLiteral("--duration"),
+                                                  QStringLiteral("4294967.5")});
+        QVERIFY(longRun.waitForStarted());
+        QVERIFY(!longRun.waitForFinished(1500));
+        QVERIFY2(longRun.readAllStandardError().isEmpty(), "a warning or an early end");
+        longRun.kill();
+        longRun.waitForFinished();
+
 #ifdef Q_OS_UNIX
         QProcess process;
         process.start(QStringLiteral(TOLVEXCTL), {QStringLiteral("--config"), config, QStringLiteral("watch"),
@@ -208,6 +228,8 @@ private slots:
         QTest::newRow("unknown subcommand") << QStringList{"frobnicate"} << 2 << "unknown subcommand";
         QTest::newRow("bad format") << QStringList{"watch", "--simulate", "--format", "xml"} << 2 << "--format";
         QTest::newRow("bad count") << QStringList{"watch", "--simulate", "--count", "0"} << 2 << "--count";
+        QTest::newRow("duration beyond ten years") << QStringList{"watch", "--simulate", "--duration", "315576001"} << 2
+                                                   << "--duration wants a number of seconds, at most 315576000";
         QTest::newRow("field without value") << QStringList{"send", "--simulate", "2", "channel"} << 2 << "FIELD=VALUE";
         QTest::newRow("no device") << QStringList{"send", "--sim", "devices=0", "2"} << 3 << "no device";
         QTest::newRow("device not there") << QStringList{"watch", "--simulate", "--device", "/sim/hidraw9"} << 3
@@ -233,6 +255,49 @@ private slots:
         QVERIFY2(result.errors.contains(says), qPrintable(result.errors));
     }
 
+#ifdef Q_OS_UNIX
+    void outputThatCannotBeWrittenIsAFailureAndSaysSo()
+    {
+        const QString recording = dir.filePath(QStringLiteral("full.tvxr"));
+        QCOMPARE(run({QStringLiteral("record"), recording, QStringLiteral("--count"), QStringLiteral("700"),
+                      QStringLiteral("--sim"), QStringLiteral("rate=5000")}).status, 0);
+        // Cut off by a crash, which alone ends decode with status 0.
+        const QString cut = dir.filePath(QStringLiteral("full-cut.tvxr"));
+        QVERIFY(QFile::copy(recording, cut));
+        QFile cutFile(cut);
+        QVERIFY(cutFile.resize(cutFile.size() - 3));
+
+        const QList<QStringList> commands = {
+            {"list", "--simulate"},
+            {"check-config"},
+            {"watch", "--simulate", "--count", "3"},
+            {"send", "--simulate", "2"},
+            {"decode", recording},
+            {"decode", cut},
+        };
+        for (const QStringList &arguments : commands) {
+            const Run full = run(arguments, true, QStringLiteral("/dev/full"));
+            QVERIFY2(full.status == 1,
+                     qPrintable(arguments.join(' ') + QStringLiteral(": status %1").arg(full.status)));
+            QVERIFY2(full.errors.contains(QStringLiteral("cannot write standard output: No space left on device")),
+                     qPrintable(arguments.join(' ') + QStringLiteral(": ") + full.errors));
+        }
+
+        // A reader that goes away after the first line: `watch | head -1`.
+        QProcess process;
+        QProcess head;
+        process.setStandardOutputProcess(&head);
+        head.start(QStringLiteral("head"), {QStringLiteral("-1")});
+        process.start(QStringLiteral(TOLVEXCTL), {QStringLiteral("--config"), config, QStringLiteral("watch"),
+                                                  QStringLiteral("--simulate")});
+        QVERIFY(head.waitForFinished(20000));
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(process.readAllStandardError().contains("cannot write standard output: Broken pipe"));
+    }
+#endif
+
     void checkConfigNamesEveryProblem()
     {
         const Run clean = run({QStringLiteral("check-config")});
@@ -248,6 +313,13 @@ private slots:
         const QString defaults = writeFile(QStringLiteral("defaults.json"), R"({
             "settings": { "maxPlotXPoints": "1000" },
             "commands": [ { "name": "T", "id": 0, "in": [ { "type": "single" } ] } ] })");
+        const QString tooManyPoints = writeFile(QStringLiteral("points.json"), R"({
+            "settings": { "maxPlotXPoints": 2147483000, "maxConsoleLines": 0 }, "commands": [] })");
+        const Run points = run({QStringLiteral("check-config"), tooManyPoints}, false);
+        QCOMPARE(points.status, 8);
+        QCOMPARE(points.lines, QStringList{tooManyPoints + QStringLiteral(": settings.maxPlotXPoints: 2147483000 is "
+                                                                          "more than the plots hold (1000000 points), "
+                                                                          "read as 1000000")});
         const Run fallbacks = run({QStringLiteral("--config"), defaults, QStringLiteral("check-config")}, false);
         QCOMPARE(fallbacks.status, 8);
         const QString all = fallbacks.lines.join(QLatin1Char('\n'));
@@ -289,8 +361,29 @@ private slots:
         }
         QCOMPARE(decoded.lines.at(1).section(QLatin1Char(','), 1, 1), QStringLiteral("0.000000"));
 
-        // Cut inside its last record, as by a crash: every complete record, and a note.
+        // Times in the decoding machine's zone, with its offset: the instant they were recorded.
+        const Run zoned = run({QStringLiteral("decode"), recording}, true, QString(), {QStringLiteral("TZ=XYZ-3")});
+        QCOMPARE(zoned.status, 0);
+        const QString firstTime = zoned.lines.at(1).section(QLatin1Char(','), 0, 0);
+        QVERIFY2(QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}\+03:00$)"))
+                     .match(firstTime).hasMatch(),
+                 qPrintable(firstTime));
+        const QDateTime firstInstant = QDateTime::fromString(firstTime, Qt::ISODateWithMs);
+        QVERIFY(qAbs(firstInstant.msecsTo(QDateTime::currentDateTime())) < 60000);
+
+        // Without a single record: the header line all the same.
         QFile file(recording);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray whole = file.readAll();
+        file.close();
+        const int headerEnd = 16 + int(qFromLittleEndian<quint32>(whole.constData() + 12)) + 2;
+        const QString empty = writeFile(QStringLiteral("empty.tvxr"), whole.left(headerEnd));
+        const Run emptyDecoded = run({QStringLiteral("decode"), empty});
+        QCOMPARE(emptyDecoded.status, 0);
+        QCOMPARE(emptyDecoded.lines,
+                 QStringList{QStringLiteral("time,elapsed_s,counter,count [n],\"level, raw [mV]\"")});
+
+        // Cut inside its last record, as by a crash: every complete record, and a note.
         QVERIFY(file.resize(file.size() - 3));
         const Run cut = run({QStringLiteral("decode"), recording});
         QCOMPARE(cut.status, 0);

@@ -117,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const Configuration configuration = Configuration::fromJson(json);
         if (const ConfigurationProblem *error = configuration.syntaxError())
             check(error->line >= 1 && error->column >= 1 && error->line <= json.count('\n') + 1);
-        check(configuration.maxPlotXPoints >= 0);
+        check(configuration.maxPlotXPoints >= 0 && configuration.maxPlotXPoints <= Configuration::maxPlotXPointsCap);
         document = QJsonDocument::fromJson(parts.takeFirst());
     }
 

@@ -112,7 +112,7 @@ private slots:
         RecordingDecoder decoder(telemetry, {telemetry, answer});
         QVERIFY(!decoder.decode(file, &out));
         QVERIFY(decoder.headerRead());
-        QCOMPARE(decoder.errorString(), QStringLiteral("Broken pipe"));
+        QCOMPARE(decoder.outputError(), QStringLiteral("Broken pipe"));
         // It stops there (as `decode | head` wants), not after reading the whole file.
         QVERIFY(decoder.rowsWritten() < 200000);
     }

@@ -4,7 +4,10 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
+
+#include <limits>
 
 using RecordKind = RecordingFormat::RecordKind;
 
@@ -160,6 +163,47 @@ private slots:
                  qPrintable(reader.errorString()));
     }
 
+    void timesBeyondWhatADateCanShowAreDamage_data()
+    {
+        // Records whose checksums are right but whose time deltas would wrap the running
+        // time, overflow its nanoseconds, or carry it centuries away.
+        QTest::addColumn<QByteArray>("hostile");
+        QByteArray wrapping;
+        RecordingFormat::appendRecord(wrapping, RecordKind::Report, (quint64(1) << 63) + 5, report(0, "\x01"));
+        QByteArray centuries;
+        RecordingFormat::appendRecord(centuries, RecordKind::Report, quint64(1) << 55, report(0, "\x01"));
+        // Ten time bytes whose last carries bits past the 64th: 5 + 2 * 2^63.
+        QByteArray past64Bits = QByteArray::fromHex("0185808080808080808002") + '\0';
+        char sum[2];
+        qToLittleEndian(RecordingFormat::checksum(past64Bits.constData(), past64Bits.size()), sum);
+        past64Bits.append(sum, 2);
+        QTest::newRow("delta near 2^63") << wrapping;
+        QTest::newRow("gap of 2^55 us") << centuries;
+        QTest::newRow("bits beyond 64") << past64Bits;
+    }
+
+    void timesBeyondWhatADateCanShowAreDamage()
+    {
+        QFETCH(QByteArray, hostile);
+        RecordingFormat::Header header;
+        header.startMsUtc = 1733650000123;
+        QByteArray bytes = RecordingFormat::encodeHeader(header);
+        RecordingFormat::appendRecord(bytes, RecordKind::Report, 1000, report(0, "\x01"));
+        const int offset = bytes.size();
+        bytes += hostile;
+        RecordingFormat::appendRecord(bytes, RecordKind::Report, 1000, report(0, "\x02"));
+        writeAll(path("hostile.tvxr"), bytes);
+
+        RecordingReader reader;
+        QVERIFY(reader.open(path("hostile.tvxr")));
+        const QList<RecordingReader::Record> records = readEvery(reader);
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records.first().timeUs, quint64(1000));
+        QCOMPARE(reader.status(), RecordingReader::Status::Corrupt);
+        QVERIFY2(reader.errorString().contains(QStringLiteral("record at byte %1 is damaged").arg(offset)),
+                 qPrintable(reader.errorString()));
+    }
+
     void filesThatAreNoRecordingFailToOpen_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -176,6 +220,10 @@ private slots:
         QTest::newRow("newer version") << newer << int(RecordingReader::Status::Foreign) << "version 2";
         QTest::newRow("header cut") << good.left(30) << int(RecordingReader::Status::Truncated) << "cut off";
         QTest::newRow("header damaged") << badHeader << int(RecordingReader::Status::Corrupt) << "damaged";
+        RecordingFormat::Header beforeAnyDate;
+        beforeAnyDate.startMsUtc = std::numeric_limits<qint64>::min();
+        QTest::newRow("start no date") << RecordingFormat::encodeHeader(beforeAnyDate)
+                                       << int(RecordingReader::Status::Corrupt) << "byte 16: the start time";
     }
 
     void filesThatAreNoRecordingFailToOpen()
