@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 #include "simconfig.h"
 #include "simplatform.h"
+#include "windowlanguage.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(TOLVEX_VERSION_TEXT));
     const WindowOptions options = WindowOptions::fromCommandLine(QApplication::arguments());
+    installWindowLanguage(windowLanguage(options));
     if (!options.replayPath.isEmpty()) {
         // The demo's device is the simulated one; a recording is replayed by the real program.
         std::fprintf(stderr, "--replay is for Tolvex_Client: the demo always runs its simulated device.\n");

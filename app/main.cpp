@@ -7,6 +7,7 @@
 #include "mainwindow.h"
 #include "replaycontrol.h"
 #include "replayplatform.h"
+#include "windowlanguage.h"
 
 #include <QApplication>
 #include <QStatusBar>
@@ -20,6 +21,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(TOLVEX_VERSION_TEXT));
     const WindowOptions options = WindowOptions::fromCommandLine(QApplication::arguments());
+    installWindowLanguage(windowLanguage(options));
     // The real devices, or a recording played back as one; installed before the window
     // lists them.
     std::unique_ptr<HidPlatform> platform;

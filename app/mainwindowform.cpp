@@ -151,22 +151,21 @@ void MainWindowForm::setupForm(QMainWindow *window)
 
 void MainWindowForm::retranslateForm(QMainWindow *window)
 {
-    auto tr = [](const char *text) { return QCoreApplication::translate("MainWindow", text); };
-    window->setWindowTitle(tr("MainWindow"));
+    window->setWindowTitle(QCoreApplication::translate("MainWindow", "MainWindow"));
     window->setToolTip(QString());
-    lbDevices->setText(tr("Устройство:"));
-    lbDeviceCount->setText(tr("[0]"));
-    frame->setTitle(tr("Видимые графики"));
-    dockWidget->setWindowTitle(tr("Текущие значения"));
+    lbDevices->setText(QCoreApplication::translate("MainWindow", "Устройство:"));
+    lbDeviceCount->setText(QCoreApplication::translate("MainWindow", "[0]"));
+    frame->setTitle(QCoreApplication::translate("MainWindow", "Видимые графики"));
+    dockWidget->setWindowTitle(QCoreApplication::translate("MainWindow", "Текущие значения"));
     QTreeWidgetItem *header = treeWidget->headerItem();
-    header->setText(0, tr("1"));
-    header->setText(1, tr("2"));
-    header->setText(2, tr("3"));
-    dockWidget_2->setWindowTitle(tr("Сырые данные"));
-    cbShowAll->setText(tr("Показывать все данные"));
-    cbRecord->setText(tr("Записывать сеанс"));
-    dockWidget_3->setWindowTitle(tr("Команды"));
-    pbSend->setText(tr("Выполнить"));
-    gbOut->setTitle(tr("Запрос"));
-    gbIn->setTitle(tr("Ответ"));
+    header->setText(0, QCoreApplication::translate("MainWindow", "1"));
+    header->setText(1, QCoreApplication::translate("MainWindow", "2"));
+    header->setText(2, QCoreApplication::translate("MainWindow", "3"));
+    dockWidget_2->setWindowTitle(QCoreApplication::translate("MainWindow", "Сырые данные"));
+    cbShowAll->setText(QCoreApplication::translate("MainWindow", "Показывать все данные"));
+    cbRecord->setText(QCoreApplication::translate("MainWindow", "Записывать сеанс"));
+    dockWidget_3->setWindowTitle(QCoreApplication::translate("MainWindow", "Команды"));
+    pbSend->setText(QCoreApplication::translate("MainWindow", "Выполнить"));
+    gbOut->setTitle(QCoreApplication::translate("MainWindow", "Запрос"));
+    gbIn->setTitle(QCoreApplication::translate("MainWindow", "Ответ"));
 }

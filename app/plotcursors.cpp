@@ -16,11 +16,6 @@ const QColor hoverColour(120, 120, 120);
 const QColor colourA(230, 120, 0);
 const QColor colourB(130, 40, 200);
 
-QString translated(const char *text)
-{
-    return QCoreApplication::translate("MainWindow", text);
-}
-
 // A number in plain decimal notation with at most the given decimals, trailing zeros dropped.
 QString plainNumber(double number, int decimals)
 {
@@ -320,7 +315,9 @@ void PlotCursors::updateCursorItems()
 
 QString PlotCursors::keyText(double key) const
 {
-    return keyIsTime ? plainNumber(key, 6) + translated(" с") : translated("замер ") + plainNumber(key, 0);
+    if (keyIsTime)
+        return plainNumber(key, 6) + QCoreApplication::translate("MainWindow", " с");
+    return QCoreApplication::translate("MainWindow", "замер ") + plainNumber(key, 0);
 }
 
 QString PlotCursors::valueText(double value) const
@@ -343,16 +340,21 @@ QString PlotCursors::cursorsText() const
     if (cursorA && cursorB) {
         const double keyStep = cursorB->key - cursorA->key;
         const double valueStep = cursorB->value - cursorA->value;
-        const QString valueDifference = translated("Δ значения: ") + valueText(valueStep);
+        const QString valueDifference =
+            QCoreApplication::translate("MainWindow", "Δ значения: ") + valueText(valueStep);
         if (keyIsTime) {
-            QString line = translated("Δt: ") + plainNumber(keyStep, 6) + translated(" с, ") + valueDifference;
+            QString line = QCoreApplication::translate("MainWindow", "Δt: ") + plainNumber(keyStep, 6)
+                           + QCoreApplication::translate("MainWindow", " с, ") + valueDifference;
             // Two cursors on the same instant have no rate between them.
             if (keyStep != 0)
-                line += translated(", скорость: ") + number(valueStep / keyStep)
-                        + (units.isEmpty() ? translated(" /с") : QLatin1Char(' ') + units + translated("/с"));
+                line += QCoreApplication::translate("MainWindow", ", скорость: ") + number(valueStep / keyStep)
+                        + (units.isEmpty()
+                               ? QCoreApplication::translate("MainWindow", " /с")
+                               : QLatin1Char(' ') + units + QCoreApplication::translate("MainWindow", "/с"));
             lines << line;
         } else {
-            lines << translated("Δ замеров: ") + plainNumber(keyStep, 0) + QStringLiteral(", ") + valueDifference;
+            lines << QCoreApplication::translate("MainWindow", "Δ замеров: ") + plainNumber(keyStep, 0)
+                         + QStringLiteral(", ") + valueDifference;
         }
     }
     return lines.join(QLatin1Char('\n'));

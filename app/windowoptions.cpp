@@ -1,5 +1,7 @@
 #include "windowoptions.h"
 
+#include "configuration.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -29,7 +31,11 @@ WindowOptions WindowOptions::fromCommandLine(const QStringList &arguments)
         QStringLiteral("speed"),
         QStringLiteral("Replay X times as fast as recorded; 0: as fast as possible (default 1)."),
         QStringLiteral("X"), QStringLiteral("1"));
-    parser.addOptions({configOption, deviceOption, replayOption, speedOption});
+    const QCommandLineOption languageOption(
+        QStringLiteral("language"),
+        QStringLiteral("Language of the window: ru or en (default: the configuration's settings.language, else ru)."),
+        QStringLiteral("ru|en"));
+    parser.addOptions({configOption, deviceOption, replayOption, speedOption, languageOption});
 
     const bool parsed = parser.parse(arguments);
     bool speedOk = false;
@@ -43,6 +49,8 @@ WindowOptions WindowOptions::fromCommandLine(const QStringList &arguments)
         error = QStringLiteral("--speed %1: give a number of zero or more.").arg(parser.value(speedOption));
     else if (parser.isSet(speedOption) && !parser.isSet(replayOption))
         error = QStringLiteral("--speed is for --replay only.");
+    else if (parser.isSet(languageOption) && !Configuration::isKnownLanguage(parser.value(languageOption)))
+        error = QStringLiteral("--language %1: give ru or en.").arg(parser.value(languageOption));
     if (!error.isEmpty()) {
         std::fprintf(stderr, "%s\n\n%s", qPrintable(error), qPrintable(parser.helpText()));
         std::exit(2);
@@ -57,5 +65,6 @@ WindowOptions WindowOptions::fromCommandLine(const QStringList &arguments)
     options.device = parser.value(deviceOption);
     options.replayPath = parser.value(replayOption);
     options.replaySpeed = speed;
+    options.language = parser.value(languageOption);
     return options;
 }

@@ -16,9 +16,11 @@ struct WindowOptions
     // many times as fast as recorded (0: as fast as it goes).
     QString replayPath;
     double replaySpeed = 1.0;
+    // The window's language, "ru" or "en"; empty: the configuration's (Russian by default).
+    QString language;
 
-    // Reads --config FILE, --device TAG|PATH, --replay FILE and --speed X (and answers --help
-    // and --version itself).
+    // Reads --config FILE, --device TAG|PATH, --replay FILE, --speed X and --language LANG (and
+    // answers --help and --version itself).
     // On a usage error, prints it with the usage to stderr and ends the program with status 2.
     static WindowOptions fromCommandLine(const QStringList &arguments);
 };

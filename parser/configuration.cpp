@@ -103,6 +103,14 @@ public:
                QStringLiteral("settings.sessionLog"), QStringLiteral("read as true"), false);
         expect(settings, QStringLiteral("plotTimeAxis"), QJsonValue::Bool,
                QStringLiteral("settings.plotTimeAxis"), QStringLiteral("read as false"), false);
+        const QJsonValue language = settings.value(QStringLiteral("language"));
+        if (language.isString() && !Configuration::isKnownLanguage(language.toString()))
+            add(Kind::DefaultUsed, QStringLiteral("settings.language"),
+                QStringLiteral("unknown language %1 (\"ru\" or \"en\"), the window stays in Russian")
+                    .arg(quoted(language.toString())));
+        else
+            expect(settings, QStringLiteral("language"), QJsonValue::String, QStringLiteral("settings.language"),
+                   QStringLiteral("the window stays in Russian"), false);
     }
 
     void checkEntry(const QJsonValue &element, const QString &where, const CommandDescription &description)
@@ -287,6 +295,9 @@ Configuration Configuration::fromJson(const QByteArray &text, const QString &pat
     configuration.maxConsoleLines = settings.value(QStringLiteral("maxConsoleLines")).toInt(0);
     configuration.sessionLog = settings.value(QStringLiteral("sessionLog")).toBool(true);
     configuration.plotTimeAxis = settings.value(QStringLiteral("plotTimeAxis")).toBool(false);
+    const QString language = settings.value(QStringLiteral("language")).toString();
+    if (isKnownLanguage(language))
+        configuration.language = language;
     checker.checkSettings(root);
 
     if (!checker.expect(root, QStringLiteral("commands"), QJsonValue::Array, QStringLiteral("commands"),
@@ -317,6 +328,11 @@ Configuration Configuration::fromJson(const QByteArray &text, const QString &pat
             configuration.commands.append(description);
     }
     return configuration;
+}
+
+bool Configuration::isKnownLanguage(const QString &language)
+{
+    return language == QLatin1String("ru") || language == QLatin1String("en");
 }
 
 const ConfigurationProblem *Configuration::syntaxError() const

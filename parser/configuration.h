@@ -58,6 +58,10 @@ public:
     bool sessionLog = true;
     // settings.plotTimeAxis: seconds since the first report on the plots' key axis.
     bool plotTimeAxis = false;
+    // settings.language: the window's language, "ru" (default) or "en".
+    QString language = QStringLiteral("ru");
+    // The languages the window speaks.
+    static bool isKnownLanguage(const QString &language);
     // The file's text as read (a recording keeps it in its header).
     QByteArray text;
     CommandDescription telemetry;

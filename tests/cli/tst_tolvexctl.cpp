@@ -311,7 +311,7 @@ private slots:
         QVERIFY2(syntax.lines.first().startsWith(broken + QStringLiteral(":3:15: ")), qPrintable(syntax.lines.first()));
 
         const QString defaults = writeFile(QStringLiteral("defaults.json"), R"({
-            "settings": { "maxPlotXPoints": "1000" },
+            "settings": { "maxPlotXPoints": "1000", "language": "de" },
             "commands": [ { "name": "T", "id": 0, "in": [ { "type": "single" } ] } ] })");
         const QString tooManyPoints = writeFile(QStringLiteral("points.json"), R"({
             "settings": { "maxPlotXPoints": 2147483000, "maxConsoleLines": 0 }, "commands": [] })");
@@ -325,7 +325,8 @@ private slots:
         const QString all = fallbacks.lines.join(QLatin1Char('\n'));
         for (const char *where : {"settings.maxPlotXPoints: a string instead of a number, read as 0",
                                   "settings.maxConsoleLines: missing", "commands[0].in[0].name: missing, named",
-                                  "commands[0].in[0].type: unknown type \"single\""})
+                                  "commands[0].in[0].type: unknown type \"single\"",
+                                  "settings.language: unknown language \"de\""})
             QVERIFY2(all.contains(QLatin1String(where)), qPrintable(all));
 
         const Run missing = run({QStringLiteral("check-config"), dir.filePath(QStringLiteral("none.json"))}, false);
