@@ -4,6 +4,7 @@
 #   make test   - build and run every test headless (plain, sanitized, fuzzed, virtual machine)
 #   make bench  - run the benchmarks and print their figures
 #   make install [PREFIX=/usr/local]
+#   make deb    - the Debian package, checked with lintian (build-deb/)
 #   make windows       - cross-build the Windows programs and zip them (build-win/)
 #   make test-windows  - run the tests under Wine, the Windows-only checks included
 
@@ -12,7 +13,7 @@ PREFIX ?= /usr/local
 CMAKE_FLAGS ?=
 CTEST  := QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error
 
-.PHONY: all deps build demo run test test-plain test-asan test-tsan test-fuzz test-vm bench install clean \
+.PHONY: all deps build demo run test test-plain test-asan test-tsan test-fuzz test-vm bench install deb clean \
         windows-toolchain windows test-windows
 
 all: build
@@ -62,6 +63,11 @@ bench: build
 install: build
 	cmake --install build --prefix $(PREFIX)
 
+# Built by dpkg-buildpackage in a copy of the tree; scripts/test-deb installs it into a fresh
+# Debian 12 (root and network, so not part of make test).
+deb:
+	JOBS=$(JOBS) scripts/build-deb
+
 # Windows: cross-compiled with MinGW-w64 against the libraries scripts/windows-toolchain builds
 # once per machine (about an hour the first time), and run under Wine.
 WIN_VERSION := $(shell sed -n 's/^project.Tolvex_Client VERSION \([0-9]*\.[0-9]*\).*/\1/p' CMakeLists.txt)
@@ -86,3 +92,4 @@ test-windows: windows
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz build-win
+	rm -rf --one-file-system build-deb
