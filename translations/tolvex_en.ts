@@ -350,17 +350,21 @@
         <source>Запись сеанса: %1</source>
         <translation>Recording the session: %1</translation>
     </message>
+    <message>
+        <source>Не отправлено: не длиннее %1 байт</source>
+        <translation>Not sent: at most %1 bytes</translation>
+    </message>
+    <message>
+        <source>Не отправлено: допустимо %1</source>
+        <translation>Not sent: accepted %1</translation>
+    </message>
+    <message>
+        <source> или </source>
+        <translation> or </translation>
+    </message>
 </context>
 <context>
     <name>ReplayControl</name>
-    <message>
-        <source>Пауза</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <source>Продолжить</source>
-        <translation>Resume</translation>
-    </message>
     <message>
         <source>Запись %1 воспроизведена до конца (%2 с)</source>
         <translation>Recording %1 played to the end (%2 s)</translation>
@@ -376,6 +380,14 @@
     <message>
         <source>Воспроизведение: %1, %2 с</source>
         <translation>Replaying: %1, %2 s</translation>
+    </message>
+    <message>
+        <source>Пауза воспроизведения</source>
+        <translation>Pause replay</translation>
+    </message>
+    <message>
+        <source>Продолжить воспроизведение</source>
+        <translation>Resume replay</translation>
     </message>
 </context>
 </TS>
