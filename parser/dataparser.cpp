@@ -254,10 +254,15 @@ int DataParser::queuedReports()
 
 void DataParser::appendNewData(QByteArray data)
 {
+    // Stamped as it arrives, not when decoded: the queue may hold many reports.
+    appendNewData(std::move(data), monotonicNowNs());
+}
+
+void DataParser::appendNewData(QByteArray data, qint64 receivedNs)
+{
     {
         std::lock_guard<std::mutex> guard(queueLock);
-        // Stamped as it arrives, not when decoded: the queue may hold many reports.
-        queue.enqueue(QueuedReport{std::move(data), monotonicNowNs()});
+        queue.enqueue(QueuedReport{std::move(data), receivedNs});
     }
     queueChanged.notify_one();
 }
