@@ -2,14 +2,12 @@
 #include "mainwindow.h"
 
 #include "dataparser.h"
-#include "devicetag.h"
-#include "hidplatform.h"
+#include "devicesession.h"
 #include "mainwindowform.h"
 #include "recordingwriter.h"
 #include "usbhid.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTimer>
@@ -27,115 +25,60 @@ QString plug()
     return QString::fromUtf8("\xF0\x9F\x94\x8C ");
 }
 
-QString deviceText(const QString &product, const QString &path)
-{
-    return product + QStringLiteral(" [") + deviceTag(product, path) + QStringLiteral("]");
-}
-
-// A chosen device that is listed but did not open (on Linux, usually for want of permission)
-// is tried again this often, and at once when the system announces a change, but no more
-// often than this from the notices (a device whose reads fail right after each open would
-// otherwise be reopened as fast as the notices come).
-constexpr int reopenIntervalMs = 1000;
-constexpr int reopenOnNoticeMinMs = 200;
-
 } // namespace
 
 void MainWindow::watchDevices()
 {
-    reopenTimer = new QTimer(this);
-    reopenTimer->setInterval(reopenIntervalMs);
-    connect(reopenTimer, &QTimer::timeout, this, &MainWindow::reopenChosenDevice);
-    // Plugging and unplugging reach the window through the platform on systems without
-    // device-change window messages.
-    if (HidPlatform *platform = HidPlatform::instance())
-        connect(platform, &HidPlatform::devicesChanged, this, [this] { refreshDevices(); });
-    // A device that stops reading is as good as unplugged: the views stand still, and the
-    // window re-lists at once rather than wait for a notice that may never come.
-    connect(usb, &usbHID::deviceLost, this, [this] {
-        connected(false);
-        refreshDevices();
-    }, Qt::QueuedConnection);
+    // The session keeps the chosen device open (reopening one that did not open, following
+    // plugging and unplugging); the window shows what it chose.
+    session->setPreferredDevice(options.device);
+    connect(session, &DeviceSession::devicesListed, this, &MainWindow::showDevices);
+    connect(session, &DeviceSession::openAttempted, this, [this] {
+        currentDeviceName = session->product();
+        currentDevicePath = session->path();
+        showDeviceStatus();
+    });
+    // A device that went (pulled out, or stopped reading) leaves the views standing still
+    // until another one opens.
+    connect(session, &DeviceSession::deviceGone, this, [this] { connected(false); });
 }
 
 // The status text for the chosen device. A device that did not open is not announced as
-// connected; it is tried again about once a second until it opens or leaves the list.
+// connected; the session tries it again about once a second until it opens or leaves the list.
 void MainWindow::showDeviceStatus()
 {
-    const bool open = usb->isOpen();
-    const QString text = open
+    if (currentDevicePath.isEmpty())
+        return;
+    const QString text = usb->isOpen()
         ? tr("Подключено устройство ")
         : tr("Не удалось открыть устройство ");
-    form->statusBar->showMessage(plug() + text + deviceText(currentDeviceName, currentDevicePath));
-    if (open)
-        reopenTimer->stop();
-    else if (!reopenTimer->isActive())
-        reopenTimer->start();
-}
-
-void MainWindow::openChosenDevice()
-{
-    lastOpenAttempt.start();
-    usb->setDevice(currentDevicePath);
-}
-
-void MainWindow::reopenChosenDevice()
-{
-    if (currentDevicePath.isEmpty() || usb->isOpen()) {
-        reopenTimer->stop();
-        return;
-    }
-    openChosenDevice();
-    showDeviceStatus();
+    form->statusBar->showMessage(plug() + text
+                                 + DeviceSession::deviceText(currentDeviceName, currentDevicePath));
 }
 
 void MainWindow::refreshDevices()
+{
+    session->refresh();
+}
+
+void MainWindow::showDevices(const DeviceList &listed, int chosen)
 {
     disconnect(form->cbCurrentDevice, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
                &MainWindow::changeCurrentDevice);
     form->cbCurrentDevice->clear();
 
-    usbHID::findDevices(devices);
+    devices = listed;
+    currentDeviceName = session->product();
+    currentDevicePath = session->path();
     form->lbDeviceCount->setText(QStringLiteral("[%1]").arg(devices.size()));
 
     if (devices.isEmpty()) {
-        currentDeviceName.clear();
-        currentDevicePath.clear();
-        usb->setDevice(QString());
-        reopenTimer->stop();
         form->statusBar->showMessage(
             plug() + tr("Устройство не обнаружено. Подключите устройство к USB порту..."));
     } else {
         for (const auto &device : qAsConst(devices))
-            form->cbCurrentDevice->addItem(deviceText(device.first, device.second));
-
-        int chosen = -1;
-        for (int i = 0; i < devices.size(); ++i) {
-            if (devices[i].first == currentDeviceName && devices[i].second == currentDevicePath) {
-                chosen = i;
-                break;
-            }
-        }
-        // The device named on the command line is taken whenever it is listed, unless the
-        // operator has chosen another one since.
-        const int preferred = indexOfDevice(devices, options.device);
-        if (preferred >= 0 && preferred != chosen && !(chosen >= 0 && deviceChosenByOperator)) {
-            form->cbCurrentDevice->setCurrentIndex(preferred);
-            currentDeviceName = devices[preferred].first;
-            currentDevicePath = devices[preferred].second;
-            openChosenDevice();
-        } else if (chosen >= 0) {
-            // Still there: an open link is left as it is; one that did not open, or was lost,
-            // is tried again.
-            form->cbCurrentDevice->setCurrentIndex(chosen);
-            if (!usb->isOpen()
-                && (!lastOpenAttempt.isValid() || lastOpenAttempt.elapsed() >= reopenOnNoticeMinMs))
-                openChosenDevice();
-        } else {
-            currentDeviceName = devices.first().first;
-            currentDevicePath = devices.first().second;
-            openChosenDevice();
-        }
+            form->cbCurrentDevice->addItem(DeviceSession::deviceText(device.first, device.second));
+        form->cbCurrentDevice->setCurrentIndex(chosen);
         showDeviceStatus();
     }
 
@@ -150,10 +93,8 @@ void MainWindow::changeCurrentDevice(int index)
         return;
     currentDeviceName = devices[index].first;
     currentDevicePath = devices[index].second;
-    deviceChosenByOperator = true;
     recorder->noteDevice(currentDeviceName, currentDevicePath);
-    openChosenDevice();
-    showDeviceStatus();
+    session->choose(index); // says how the open went
     parser->resetPlotData();
 }
 

@@ -1,12 +1,8 @@
 #include "darkpalette.h"
-#ifdef Q_OS_LINUX
-#include "hidrawplatform.h"
-#else
-#include "hidapiplatform.h"
-#endif
 #include "mainwindow.h"
 #include "replaycontrol.h"
 #include "replayplatform.h"
+#include "systemplatform.h"
 #include "windowlanguage.h"
 
 #include <QApplication>
@@ -35,11 +31,7 @@ int main(int argc, char *argv[])
         replay = recording.get();
         platform = std::move(recording);
     } else {
-#ifdef Q_OS_LINUX
-        platform = std::make_unique<HidrawPlatform>();
-#else
-        platform = std::make_unique<HidapiPlatform>();
-#endif
+        platform = makeSystemPlatform();
     }
     HidPlatform::install(platform.get());
     int exitCode = 0;

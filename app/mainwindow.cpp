@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 
 #include "dataparser.h"
+#include "devicesession.h"
+#include "hidplatform.h"
 #include "mainwindowform.h"
 #include "recordingwriter.h"
 #include "usbhid.h"
@@ -31,12 +33,13 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
 
     loadConfig();
 
-    usb = new usbHID(this);
+    // The platform the program installed: the system's, the simulated one or a replay.
+    session = new DeviceSession(HidPlatform::instance(), this);
+    usb = session->link();
     parser = new DataParser(telemetry, maxPlotXPoints, this);
     parser->setTimeAxis(plotTimeAxis);
     startSessionLog();
 
-    connect(usb, &QThread::finished, usb, &QObject::deleteLater);
     connect(parser, &QThread::finished, parser, &QObject::deleteLater);
     connect(usb, &usbHID::connected, this, &MainWindow::connected);
     // Opening a device may restart the plot history: the next tick copies whole windows.
@@ -44,13 +47,13 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
         for (PlotFeed &feed : plotFeeds)
             feed.invalidate();
     });
-    // A report goes straight from the exchange thread into the parser's queue: appending takes
-    // only the queue's own lock, and a trip through the GUI thread's event queue would cost
-    // that thread an event per report. The parser gets bytes of its own, so the exchange
-    // thread's read buffer is never shared and is read into again without a hand-back through
-    // reference counts inside QtCore.
-    connect(usb, &usbHID::newData, parser, [this](const QByteArray &report) {
-        parser->appendNewData(QByteArray(report.constData(), report.size()));
+    // A report goes straight from the exchange thread into the parser's queue, with the time
+    // the session read it: appending takes only the queue's own lock, and a trip through the
+    // GUI thread's event queue would cost that thread an event per report. The parser gets
+    // bytes of its own, so the exchange thread's read buffer is never shared and is read into
+    // again without a hand-back through reference counts inside QtCore.
+    connect(session, &DeviceSession::reportRead, parser, [this](const QByteArray &report, qint64 readNs) {
+        parser->appendNewData(QByteArray(report.constData(), report.size()), readNs);
     }, Qt::DirectConnection);
     // One pending handleReport serves every report decoded before it runs: it takes every
     // answer one by one and the newest telemetry, so asking for one per report would only
@@ -76,16 +79,14 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
     refreshDevices();
 
     parser->start(QThread::InheritPriority);
-    usb->start(QThread::InheritPriority);
+    session->start(QThread::InheritPriority);
 }
 
 MainWindow::~MainWindow()
 {
     // The exchange thread ends first, so that every report it read is in the parser's queue
     // when the parser is told to stop; the parser then decodes and writes what is queued.
-    usb->stopDataExchange();
-    usb->quit();
-    usb->wait();
+    session->stop();
     parser->stopParsing();
     parser->quit();
     parser->wait();

@@ -7,7 +7,6 @@
 #include "windowoptions.h"
 
 #include <QColor>
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
 #include <QVector>
@@ -24,6 +23,7 @@ class QMenu;
 class QTimer;
 class QTreeWidgetItem;
 class DataParser;
+class DeviceSession;
 class MainWindowForm;
 class PlotCursors;
 class PlotNavigation;
@@ -59,7 +59,6 @@ private slots:
     void handleReport();
     void replotGraphs();
     void connected(bool ok);
-    void reopenChosenDevice();
     void on_cbCommand_currentIndexChanged(int index);
     void on_pbSend_clicked();
     void on_cbShowAll_toggled(bool checked);
@@ -73,7 +72,7 @@ private:
     // deviceselection.cpp
     void watchDevices();
     void refreshDevices();
-    void openChosenDevice();
+    void showDevices(const DeviceList &listed, int chosen);
     void showDeviceStatus();
     // plotsandvalues.cpp
     void setHeaderLabels();
@@ -123,7 +122,10 @@ private:
     QTimer *replotTimer = nullptr;
     QTimer *exchangeTimer = nullptr;
     DeviceList devices;
-    usbHID *usb = nullptr;
+    // The platform, the exchange thread and the device policy beneath the window.
+    DeviceSession *session = nullptr;
+    usbHID *usb = nullptr; // the session's
+
     DataParser *parser = nullptr;
     QVector<QCustomPlot *> plots;
     QVector<QCheckBox *> plotSwitches;
@@ -137,9 +139,6 @@ private:
     bool showAllData = false;
     QString currentDeviceName;
     QString currentDevicePath;
-    bool deviceChosenByOperator = false;
-    QTimer *reopenTimer = nullptr; // tries a chosen device that did not open, once a second
-    QElapsedTimer lastOpenAttempt;
     QVector<QColor> colourCycle;
     QVector<PlotFeed> plotFeeds;
     QVector<bool> plotsBehind; // picture not drawn from the graph's samples (skipped while out of view)

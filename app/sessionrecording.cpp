@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include "dataparser.h"
+#include "devicesession.h"
 #include "devicetag.h"
 #include "mainwindowform.h"
 #include "recordingwriter.h"
@@ -28,12 +29,12 @@ void MainWindow::startSessionLog()
 void MainWindow::connectRecorder()
 {
     recorder = std::make_unique<RecordingWriter>();
-    // Stamped and buffered on the exchange thread as each report is read; the writer's own
-    // thread puts them into the file.
+    // Buffered on the exchange thread as each report is read, with the time the session read
+    // it; the writer's own thread puts them into the file.
     RecordingWriter *writer = recorder.get();
-    connect(usb, &usbHID::newData, this,
-            [writer](const QByteArray &report) {
-                writer->record(RecordingFormat::RecordKind::Report, report);
+    connect(session, &DeviceSession::reportRead, this,
+            [writer](const QByteArray &report, qint64 readNs) {
+                writer->record(RecordingFormat::RecordKind::Report, report, readNs);
             },
             Qt::DirectConnection);
     // A recording that breaks is said at once, not when the operator ends it.

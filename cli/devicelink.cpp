@@ -1,60 +1,32 @@
 #include "devicelink.h"
 
 #include "configuration.h"
+#include "devicesession.h"
 #include "devicetag.h"
 #include "exitstatus.h"
-#ifdef Q_OS_LINUX
-#include "hidrawplatform.h"
-#else
-#include "hidapiplatform.h"
-#endif
+#include "hidplatform.h"
 #include "output.h"
 #include "simulation.h"
+#include "systemplatform.h"
 #include "usbhid.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QThread>
-#include <QTimer>
-
-namespace {
-
-// Presence is checked this often besides the platform's own change notices, which some
-// systems (containers, sandboxes) never deliver.
-constexpr int presenceCheckMs = 1000;
-
-QString cannotOpenText(const QString &device, const QString &path)
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("cannot open %1 (%2): another program may hold it").arg(device, path);
-#else
-    const QFileInfo node(path);
-    const QString reason = node.exists() && !(node.isReadable() && node.isWritable())
-                               ? QStringLiteral("no permission to read and write it")
-                               : QStringLiteral("it does not open, usually for want of permission");
-    return QStringLiteral("cannot open %1 (%2): %3. Install the udev rule 70-tolvex-client.rules "
-                          "(packaging/70-tolvex-client.rules; make install puts it in "
-                          "/etc/udev/rules.d) and plug the device in again")
-        .arg(device, path, reason);
-#endif
-}
-
-} // namespace
 
 DeviceLink::DeviceLink(const CommonOptions &common, QObject *parent) : QObject(parent), common(common) {}
 
 DeviceLink::~DeviceLink()
 {
     stop();
-    delete usb;
+    // The session leaves before the platform it talks through.
+    delete session;
     delete sim;
-    if (systemPlatform && HidPlatform::instance() == systemPlatform.get())
-        HidPlatform::install(nullptr);
 }
 
 int DeviceLink::installPlatform(const Configuration &configuration)
 {
+    HidPlatform *platform = nullptr;
     if (common.simulate) {
         sim = new Simulation;
         QString error;
@@ -63,14 +35,34 @@ int DeviceLink::installPlatform(const Configuration &configuration)
             return ExitStatus::usage;
         }
         sim->start(configuration);
+        platform = sim->platform();
     } else {
-#ifdef Q_OS_LINUX
-        systemPlatform = std::make_unique<HidrawPlatform>();
-#else
-        systemPlatform = std::make_unique<HidapiPlatform>();
-#endif
-        HidPlatform::install(systemPlatform.get());
+        systemPlatform = makeSystemPlatform();
+        platform = systemPlatform.get();
     }
+    session = new DeviceSession(platform, this);
+    // The session keeps to the device it opened first: another one plugged in meanwhile is
+    // not what the run was asked to follow.
+    session->setStayWithPreferred(true);
+    // Each report crosses to the main thread as bytes of its own, through a queue that the main
+    // thread empties and so ends up the only owner of every report: the exchange thread reads
+    // into its buffer again once no one else holds it, and shared bytes would be handed back
+    // through reference counts inside QtCore, where the thread checker cannot see them.
+    // Copying and queueing is all that runs on the exchange thread (with its handle lock held).
+    connect(session, &DeviceSession::reportRead, this, &DeviceLink::takeReport, Qt::DirectConnection);
+    connect(this, &DeviceLink::reportsWaiting, this, &DeviceLink::passReports, Qt::QueuedConnection);
+    connect(session, &DeviceSession::deviceGone, this, [this] {
+        if (!started || away)
+            return;
+        away = true;
+        emit gone();
+    });
+    connect(session, &DeviceSession::openAttempted, this, [this](bool ok) {
+        if (!started || !away || !ok)
+            return;
+        away = false;
+        emit back();
+    });
     return ExitStatus::ok;
 }
 
@@ -90,9 +82,19 @@ DeviceList DeviceLink::devices() const
     return index < 0 ? DeviceList() : DeviceList{all.at(index)};
 }
 
+QString DeviceLink::product() const
+{
+    return session ? session->product() : QString();
+}
+
+QString DeviceLink::path() const
+{
+    return session ? session->path() : QString();
+}
+
 QString DeviceLink::deviceText() const
 {
-    return chosenProduct + QStringLiteral(" [") + deviceTag(chosenProduct, chosenPath) + QLatin1Char(']');
+    return DeviceSession::deviceText(product(), path());
 }
 
 int DeviceLink::open()
@@ -109,36 +111,24 @@ int DeviceLink::open()
                          .arg(all.size()));
         return ExitStatus::noDevice;
     }
-    chosenProduct = candidates.first().first;
-    chosenPath = candidates.first().second;
-
-    usb = new usbHID;
-    // Each report crosses to the main thread as bytes of its own, through a queue that the main
-    // thread empties and so ends up the only owner of every report: the exchange thread reads
-    // into its buffer again once no one else holds it, and shared bytes would be handed back
-    // through reference counts inside QtCore, where the thread checker cannot see them.
-    // Copying and queueing is all that runs on the exchange thread (with its handle lock held).
-    connect(usb, &usbHID::newData, this, &DeviceLink::takeReport, Qt::DirectConnection);
-    connect(this, &DeviceLink::reportsWaiting, this, &DeviceLink::passReports, Qt::QueuedConnection);
-    if (!usb->setDevice(chosenPath)) {
-        complain(cannotOpenText(deviceText(), chosenPath));
+    // Named by its tag, which stays when the device comes back under the same path.
+    session->setPreferredDevice(deviceTag(candidates.first().first, candidates.first().second));
+    session->refresh();
+    if (!session->isOpen()) {
+        complain(DeviceSession::cannotOpenText(deviceText(), path()));
         return ExitStatus::cannotOpen;
     }
-    if (HidPlatform *platform = HidPlatform::instance())
-        connect(platform, &HidPlatform::devicesChanged, this, &DeviceLink::checkStillThere, Qt::QueuedConnection);
-    presence = new QTimer(this);
-    connect(presence, &QTimer::timeout, this, &DeviceLink::checkStillThere);
-    presence->start(presenceCheckMs);
-    usb->start();
+    started = true;
+    session->start();
     return ExitStatus::ok;
 }
 
-void DeviceLink::takeReport(const QByteArray &data)
+void DeviceLink::takeReport(const QByteArray &data, qint64 monotonicNs)
 {
     bool wake;
     {
         std::lock_guard<std::mutex> guard(readLock);
-        readReports.push_back(QByteArray(data.constData(), data.size()));
+        readReports.push_back(ReadReport{QByteArray(data.constData(), data.size()), monotonicNs});
         wake = !passPending;
         passPending = true;
     }
@@ -148,46 +138,30 @@ void DeviceLink::takeReport(const QByteArray &data)
 
 void DeviceLink::passReports()
 {
-    std::deque<QByteArray> reports;
+    std::deque<ReadReport> reports;
     {
         std::lock_guard<std::mutex> guard(readLock);
         reports.swap(readReports);
         passPending = false;
     }
-    for (const QByteArray &each : reports)
-        emit report(each);
-}
-
-void DeviceLink::checkStillThere()
-{
-    if (goneSaid || !usb || !usb->isRunning())
-        return;
-    DeviceList all;
-    usbHID::findDevices(all);
-    for (const auto &device : qAsConst(all)) {
-        if (device.second == chosenPath)
-            return;
-    }
-    goneSaid = true;
-    emit gone();
+    for (const ReadReport &each : reports)
+        emit report(each.bytes, each.monotonicNs);
 }
 
 bool DeviceLink::queueRequest(const QByteArray &request)
 {
-    return usb && usb->queueRequest(request);
+    return session && session->link()->queueRequest(request);
 }
 
 void DeviceLink::withdrawRequest()
 {
-    if (usb)
-        usb->withdrawRequest();
+    if (session)
+        session->link()->withdrawRequest();
 }
 
 void DeviceLink::stop(bool drainSimulated)
 {
-    if (presence)
-        presence->stop();
-    if (!usb || !usb->isRunning())
+    if (!session || !session->link()->isRunning())
         return;
     if (drainSimulated && sim) {
         sim->stopTelemetry();
@@ -196,8 +170,7 @@ void DeviceLink::stop(bool drainSimulated)
         while (sim->unreadReports() > 0 && waited.elapsed() < 10000)
             QThread::msleep(1);
     }
-    usb->stopDataExchange();
-    usb->wait();
+    session->stop();
     // Reports read before the stop are still on their way to report(): deliver them now.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     passReports();

@@ -13,14 +13,14 @@
 #include <mutex>
 
 class Configuration;
+class DeviceSession;
 class HidPlatform;
-class QTimer;
 class Simulation;
-class usbHID;
 
-// tolvexctl's link to one device: the platform (the system's HID devices, or with --simulate
-// the demo's simulated one), the choice of device by --device, and the exchange thread that
-// the window uses too. Every input report comes out of report(), in order, on the main thread.
+// tolvexctl's front end of the device session: the platform (the system's HID devices, or with
+// --simulate the demo's simulated one) handed to the session, which keeps to the device chosen
+// at the start (by --device, or the first one). Every input report comes out of report(), in
+// order, on the main thread, with the time it was read.
 class DeviceLink : public QObject
 {
     Q_OBJECT
@@ -29,7 +29,8 @@ public:
     explicit DeviceLink(const CommonOptions &common, QObject *parent = nullptr);
     ~DeviceLink() override;
 
-    // Installs the platform; the simulated device talks as the configuration describes.
+    // Makes the platform and the session on it; the simulated device talks as the
+    // configuration describes.
     // Returns an exit status (not ok: already said why).
     int installPlatform(const Configuration &configuration);
     // The matching devices now; with --device only the one it names.
@@ -39,8 +40,8 @@ public:
     int open();
     // installPlatform, then open: the usual start of a subcommand that talks to the device.
     int start(const Configuration &configuration);
-    QString product() const { return chosenProduct; }
-    QString path() const { return chosenPath; }
+    QString product() const;
+    QString path() const;
     QString deviceText() const; // "product [tag]"
 
     // Hands a 64-byte request to the exchange thread; false while an earlier one is pending.
@@ -54,27 +55,33 @@ public:
     Simulation *simulation() const { return sim; }
 
 signals:
-    void report(const QByteArray &report);
-    // The device left the system while open.
+    // One report, with its reading of the report clock taken as it was read.
+    void report(const QByteArray &report, qint64 monotonicNs);
+    // The device left the system while open (unplugged, or its reads failed).
     void gone();
+    // The device came back after gone() and is open again.
+    void back();
     // Reports wait in readReports for passReports() on the main thread.
     void reportsWaiting();
 
 private:
-    void takeReport(const QByteArray &data); // exchange thread
-    void passReports();                      // main thread
-    void checkStillThere();
+    struct ReadReport
+    {
+        QByteArray bytes;
+        qint64 monotonicNs;
+    };
+
+    void takeReport(const QByteArray &data, qint64 monotonicNs); // exchange thread
+    void passReports();                                          // main thread
 
     CommonOptions common;
     Simulation *sim = nullptr;
     std::unique_ptr<HidPlatform> systemPlatform;
-    usbHID *usb = nullptr;
-    QTimer *presence = nullptr;
-    QString chosenProduct;
-    QString chosenPath;
-    bool goneSaid = false;
+    DeviceSession *session = nullptr;
+    bool started = false;
+    bool away = false;
     std::mutex readLock;
-    std::deque<QByteArray> readReports;
+    std::deque<ReadReport> readReports;
     bool passPending = false;
 };
 

@@ -43,7 +43,8 @@ struct CommonOptionSet
                                 QStringLiteral("Talk to the demo's simulated device instead of USB.")};
     QCommandLineOption sim{QStringLiteral("sim"),
                            QStringLiteral("A setting of the simulated device (implies --simulate): rate=N, "
-                                          "answers=on|off, devices=N, open=ok|fail, unplug-after=MS, stats."),
+                                          "answers=on|off, devices=N, open=ok|fail, unplug-after=MS, replug-after=MS, "
+                                          "stats."),
                            QStringLiteral("KEY=VALUE")};
 
     QList<QCommandLineOption> all() const { return {config, device, simulate, sim}; }

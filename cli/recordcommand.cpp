@@ -68,13 +68,17 @@ public:
             status = exitStatus;
             loop.quit();
         };
-        QObject::connect(&link, &DeviceLink::report, &loop, [&](const QByteArray &report) {
+        QObject::connect(&link, &DeviceLink::report, &loop, [&](const QByteArray &report, qint64 readNs) {
             if (count >= 0 && recorded >= count)
                 return;
-            writer.record(RecordingFormat::RecordKind::Report, report);
+            writer.record(RecordingFormat::RecordKind::Report, report, readNs);
             if (++recorded == count)
                 finish(ExitStatus::ok);
         });
+        // A device that goes and comes back (--follow) leaves its gap in the recording: no
+        // device from the one moment, the device again from the other.
+        QObject::connect(&link, &DeviceLink::gone, &loop, [&] { writer.noteDevice(QString(), QString()); });
+        QObject::connect(&link, &DeviceLink::back, &loop, [&] { writer.noteDevice(link.product(), link.path()); });
         const RunEndings endings(link, loop, limits, finish);
 
         loop.exec();
@@ -87,7 +91,7 @@ public:
             return ExitStatus::failure;
         }
         complain(QStringLiteral("recorded %1 reports from %2 into %3")
-                     .arg(writer.recordCount())
+                     .arg(recorded)
                      .arg(link.deviceText(), QFileInfo(arguments.first()).fileName()));
         return status;
     }

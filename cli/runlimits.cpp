@@ -19,6 +19,9 @@ const QCommandLineOption countOption(QStringLiteral("count"), QStringLiteral("St
 const QCommandLineOption durationOption(QStringLiteral("duration"),
                                         QStringLiteral("Stop after SECONDS (fractions allowed)."),
                                         QStringLiteral("SECONDS"));
+const QCommandLineOption followOption(QStringLiteral("follow"),
+                                      QStringLiteral("When the device goes, wait for it to come back (by its tag) "
+                                                     "and go on, instead of ending with status 7."));
 
 // Longer runs are no unattended log but a mistake; a duration is counted in nanoseconds.
 constexpr double maxDurationS = 10 * 365.25 * 24 * 3600;
@@ -28,12 +31,13 @@ constexpr qint64 longestWaitMs = 3600 * 1000;
 
 QList<QCommandLineOption> RunLimits::options()
 {
-    return {countOption, durationOption};
+    return {countOption, durationOption, followOption};
 }
 
 QString RunLimits::read(const QCommandLineParser &parser)
 {
     bool ok = true;
+    follow = parser.isSet(followOption);
     count = parser.isSet(countOption) ? parser.value(countOption).toLongLong(&ok) : -1;
     if (!ok || (parser.isSet(countOption) && count < 1))
         return QStringLiteral("--count wants a whole number of reports, at least 1");
@@ -48,9 +52,18 @@ RunEndings::RunEndings(DeviceLink &link, QEventLoop &loop, const RunLimits &limi
                        const std::function<void(int)> &finish)
     : stopSignals(std::make_unique<StopSignals>())
 {
-    QObject::connect(&link, &DeviceLink::gone, &loop, [&link, finish] {
+    const bool follow = limits.follow;
+    QObject::connect(&link, &DeviceLink::gone, &loop, [&link, finish, follow] {
+        if (follow) {
+            complain(QStringLiteral("device %1 (%2) is gone; waiting for it to come back")
+                         .arg(link.deviceText(), link.path()));
+            return;
+        }
         complain(QStringLiteral("device %1 (%2) is gone").arg(link.deviceText(), link.path()));
         finish(ExitStatus::deviceGone);
+    });
+    QObject::connect(&link, &DeviceLink::back, &loop, [&link] {
+        complain(QStringLiteral("device %1 (%2) is back").arg(link.deviceText(), link.path()));
     });
     QObject::connect(stopSignals.get(), &StopSignals::stopRequested, &loop, [finish] { finish(ExitStatus::ok); });
     if (limits.duration < 0)

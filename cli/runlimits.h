@@ -19,14 +19,16 @@ struct RunLimits
 {
     qint64 count = -1;     // reports; -1 for no limit
     double duration = -1;  // seconds; -1 for no limit
+    bool follow = false;   // a device that goes is waited for instead of ending the run
 
     static QList<QCommandLineOption> options();
     // Reads both options; the usage error, or an empty string when they are good.
     QString read(const QCommandLineParser &parser);
 };
 
-// Ends a run through finish(exit status) when the device goes (with a word on stderr), when a
-// stop is requested (Ctrl+C, SIGTERM) or when the duration is spent. Lives as long as the run.
+// Ends a run through finish(exit status) when the device goes (with a word on stderr; with
+// --follow the run goes on, and stderr says when it comes back), when a stop is requested
+// (Ctrl+C, SIGTERM) or when the duration is spent. Lives as long as the run.
 class RunEndings
 {
 public:

@@ -17,12 +17,16 @@ Simulation::Simulation(QObject *parent) : QObject(parent) {}
 Simulation::~Simulation()
 {
     // The generators end before their devices leave the platform.
+    for (auto &unit : retired) {
+        unit->generator.reset();
+        unit->device->setResponder(nullptr);
+    }
     for (auto &unit : units) {
         unit->generator.reset();
         unit->device->setResponder(nullptr);
-        platform.unplug(unit->device);
+        simPlatform.unplug(unit->device);
     }
-    if (HidPlatform::instance() == &platform)
+    if (HidPlatform::instance() == &simPlatform)
         HidPlatform::install(nullptr);
 }
 
@@ -47,11 +51,14 @@ bool Simulation::configure(const QStringList &settings, QString *error)
         } else if (key == QLatin1String("unplug-after")) {
             unplugAfterMs = value.toInt(&ok);
             ok = ok && unplugAfterMs >= 0;
+        } else if (key == QLatin1String("replug-after")) {
+            replugAfterMs = value.toInt(&ok);
+            ok = ok && replugAfterMs >= 0;
         } else if (key == QLatin1String("stats") && !setting.contains(QLatin1Char('='))) {
             stats = true;
         } else {
             *error = QStringLiteral("--sim %1: unknown setting (rate=N, answers=on|off, devices=N, "
-                                    "open=ok|fail, unplug-after=MS, stats)").arg(setting);
+                                    "open=ok|fail, unplug-after=MS, replug-after=MS, stats)").arg(setting);
             return false;
         }
         if (!ok) {
@@ -64,23 +71,53 @@ bool Simulation::configure(const QStringList &settings, QString *error)
 
 void Simulation::start(const Configuration &configuration)
 {
+    commands = configuration.commands;
+    telemetry = configuration.telemetry;
     for (int i = 0; i < deviceCount; ++i) {
-        auto unit = std::make_unique<Unit>();
-        unit->device = std::make_shared<SimDevice>(QStringLiteral("Tolvex demo"),
-                                                   QStringLiteral("/sim/hidraw%1").arg(i));
-        unit->device->setOpenFails(openFails);
-        unit->answerer = std::make_unique<CommandAnswerer>(configuration.commands);
-        unit->answerer->setAnswering(answering);
-        unit->answerer->attachTo(*unit->device);
-        unit->generator = std::make_unique<TelemetryGenerator>(unit->device, configuration.telemetry);
-        unit->generator->setRate(configuration.telemetry.id == 0 ? rate : 0);
-        platform.plug(unit->device);
-        units.push_back(std::move(unit));
+        units.push_back(makeUnit(QStringLiteral("/sim/hidraw%1").arg(i)));
+        simPlatform.plug(units.back()->device);
     }
-    HidPlatform::install(&platform);
+    HidPlatform::install(&simPlatform);
     if (unplugAfterMs >= 0 && !units.empty()) {
-        QTimer::singleShot(unplugAfterMs, this, [this] { platform.unplug(units.front()->device); });
+        QTimer::singleShot(unplugAfterMs, this, &Simulation::unplugFirst);
     }
+}
+
+std::unique_ptr<Simulation::Unit> Simulation::makeUnit(const QString &path)
+{
+    auto unit = std::make_unique<Unit>();
+    unit->device = std::make_shared<SimDevice>(QStringLiteral("Tolvex demo"), path);
+    unit->device->setOpenFails(openFails);
+    unit->answerer = std::make_unique<CommandAnswerer>(commands);
+    unit->answerer->setAnswering(answering);
+    unit->answerer->attachTo(*unit->device);
+    unit->generator = std::make_unique<TelemetryGenerator>(unit->device, telemetry);
+    unit->generator->setRate(telemetry.id == 0 ? rate : 0);
+    return unit;
+}
+
+void Simulation::unplugFirst()
+{
+    // The device that comes back is a new one under the old path, as after a re-enumeration:
+    // what was open on the old one stays failed.
+    auto replace = [this] {
+        std::unique_ptr<Unit> old = std::move(units.front());
+        units.front() = makeUnit(old->device->path());
+        old->generator->stop();
+        retired.push_back(std::move(old));
+        simPlatform.plug(units.front()->device, 0);
+    };
+    if (replugAfterMs == 0) {
+        // Gone and back before the system says anything: only the failed read tells.
+        simPlatform.setNoticesHeard(false);
+        simPlatform.unplug(units.front()->device);
+        replace();
+        simPlatform.setNoticesHeard(true);
+        return;
+    }
+    simPlatform.unplug(units.front()->device);
+    if (replugAfterMs > 0)
+        QTimer::singleShot(replugAfterMs, this, replace);
 }
 
 void Simulation::stopTelemetry()
@@ -101,6 +138,8 @@ quint64 Simulation::reportsSent() const
 {
     quint64 sent = 0;
     for (const auto &unit : units)
+        sent += unit->generator->reportsSent();
+    for (const auto &unit : retired)
         sent += unit->generator->reportsSent();
     return sent;
 }

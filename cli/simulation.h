@@ -23,6 +23,9 @@ class TelemetryGenerator;
 //   devices=N        how many devices are plugged in (0: none); the next is /sim/hidraw1, ...
 //   open=fail        the devices do not open (as without permission)
 //   unplug-after=MS  the first device is pulled out MS milliseconds after start
+//   replug-after=MS  ... and plugged in again under the same path MS milliseconds later; with
+//                    0 at once, before any notice of its going is heard (as a device that
+//                    re-enumerates and gets its old node back)
 //   stats            at the end, say on standard error how many telemetry reports were sent
 class Simulation : public QObject
 {
@@ -36,6 +39,8 @@ public:
     bool configure(const QStringList &settings, QString *error);
     // Plugs the devices, talking as the configuration describes, and installs the platform.
     void start(const Configuration &configuration);
+    // The platform the devices are plugged into.
+    HidPlatform *platform() { return &simPlatform; }
     // Stops the telemetry for good (already sent reports stay queued for reading).
     void stopTelemetry();
     // Reports sent and not yet read, over every device.
@@ -48,13 +53,20 @@ public:
 private:
     struct Unit;
 
-    SimPlatform platform;
+    std::unique_ptr<Unit> makeUnit(const QString &path);
+    void unplugFirst();
+
+    SimPlatform simPlatform;
     std::vector<std::unique_ptr<Unit>> units;
+    std::vector<std::unique_ptr<Unit>> retired; // unplugged for good, kept for their counts
+    QList<CommandDescription> commands;
+    CommandDescription telemetry;
     int rate = 100;
     bool answering = true;
     int deviceCount = 1;
     bool openFails = false;
     int unplugAfterMs = -1;
+    int replugAfterMs = -1;
     bool stats = false;
 };
 

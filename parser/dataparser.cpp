@@ -3,6 +3,7 @@
 #include "configuration.h"
 #include "fieldcodec.h"
 #include "reportclock.h"
+#include "reportdecoder.h"
 #include "reportlayout.h"
 #include "scriptrunner.h"
 #include "sessioncsv.h"
@@ -164,27 +165,18 @@ bool DataParser::decodeReport(const QByteArray &data, qint64 arrivedNs)
     const CommandDescription &description = found.value();
     const bool telemetry = description.id == 0;
     const bool logging = id == 0;
-    const int count = qMin(qMin(description.inTypes.size(), description.inViews.size()),
-                           description.inScripts.size());
     QStringList texts;
-    texts.reserve(count);
+    ReportDecoder::Fields fields;
+    ReportDecoder::decodeWith(*scripts, description, report, &fields, &texts);
     QVarLengthArray<double, 32> samples;
-    int pos = payloadStart;
-    for (int k = 0; k < count; ++k) {
-        const ParamType type = description.inTypes.at(k);
-        FieldCodec::Field field = FieldCodec::read(report, pos, type);
-
-        const QString &script = description.inScripts.at(k);
-        if (!script.isEmpty())
-            field.value = scripts->run(script, field.value);
-        if (telemetry)
+    if (telemetry) {
+        for (const FieldCodec::Field &field : qAsConst(fields))
             samples.append(field.value);
-
-        QString text = FieldCodec::text(field, description.inViews.at(k), report, pos, type);
-        if (logging && k < logFiles.size())
-            writeLogLine(k, text, description.inViews.at(k));
-        texts.append(std::move(text));
-        pos += FieldCodec::width(type);
+    }
+    if (logging) {
+        const int logged = qMin(texts.size(), logFiles.size());
+        for (int k = 0; k < logged; ++k)
+            writeLogLine(k, texts.at(k), description.inViews.at(k));
     }
 
     // The session file, like the value logs, is the parser thread's own.
@@ -254,10 +246,15 @@ int DataParser::queuedReports()
 
 void DataParser::appendNewData(QByteArray data)
 {
+    // Stamped as it arrives, not when decoded: the queue may hold many reports.
+    appendNewData(std::move(data), monotonicNowNs());
+}
+
+void DataParser::appendNewData(QByteArray data, qint64 receivedNs)
+{
     {
         std::lock_guard<std::mutex> guard(queueLock);
-        // Stamped as it arrives, not when decoded: the queue may hold many reports.
-        queue.enqueue(QueuedReport{std::move(data), monotonicNowNs()});
+        queue.enqueue(QueuedReport{std::move(data), receivedNs});
     }
     queueChanged.notify_one();
 }

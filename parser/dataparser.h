@@ -97,6 +97,8 @@ signals:
 
 public slots:
     void appendNewData(QByteArray data);
+    // The same for a report stamped where it was read (a reading of the report clock).
+    void appendNewData(QByteArray data, qint64 receivedNs);
     void stopParsing();
 
 protected:

@@ -25,46 +25,44 @@ int ReportDecoder::fieldCount(const CommandDescription &description)
     return qMin(qMin(description.inTypes.size(), description.inViews.size()), description.inScripts.size());
 }
 
-const CommandDescription *ReportDecoder::decodeFields(const QByteArray &data, Fields *fields)
+void ReportDecoder::decodeWith(ScriptRunner &scripts, const CommandDescription &description,
+                               const QByteArray &report, Fields *fields, QStringList *texts)
+{
+    const int count = fieldCount(description);
+    fields->reserve(count);
+    if (texts)
+        texts->reserve(count);
+    int pos = ReportLayout::payloadStart;
+    for (int k = 0; k < count; ++k) {
+        const ParamType type = description.inTypes.at(k);
+        FieldCodec::Field field = FieldCodec::read(report, pos, type);
+        const QString &script = description.inScripts.at(k);
+        if (!script.isEmpty())
+            field.value = scripts.run(script, field.value);
+        if (texts)
+            texts->append(FieldCodec::text(field, description.inViews.at(k), report, pos, type));
+        fields->append(field);
+        pos += FieldCodec::width(type);
+    }
+}
+
+const CommandDescription *ReportDecoder::decodeFields(const QByteArray &data, Fields *fields, QStringList *texts)
 {
     fields->clear();
+    if (texts)
+        texts->clear();
     // Fields are read from the 64 bytes of a report only, and never past a short one.
     const QByteArray report = data.size() > ReportLayout::size ? data.left(ReportLayout::size) : data;
     if (report.size() <= ReportLayout::idByte)
         return nullptr;
     const CommandDescription *description = descriptionFor(quint8(report.at(ReportLayout::idByte)));
-    if (!description)
-        return nullptr;
-
-    const int count = fieldCount(*description);
-    fields->reserve(count);
-    int pos = ReportLayout::payloadStart;
-    for (int k = 0; k < count; ++k) {
-        const ParamType type = description->inTypes.at(k);
-        FieldCodec::Field field = FieldCodec::read(report, pos, type);
-        const QString &script = description->inScripts.at(k);
-        if (!script.isEmpty())
-            field.value = scripts->run(script, field.value);
-        fields->append(field);
-        pos += FieldCodec::width(type);
-    }
+    if (description)
+        decodeWith(*scripts, *description, report, fields, texts);
     return description;
 }
 
 bool ReportDecoder::decode(const QByteArray &data, QStringList *texts)
 {
-    texts->clear();
     Fields fields;
-    const CommandDescription *description = decodeFields(data, &fields);
-    if (!description)
-        return false;
-    const QByteArray report = data.left(ReportLayout::size);
-    texts->reserve(fields.size());
-    int pos = ReportLayout::payloadStart;
-    for (int k = 0; k < fields.size(); ++k) {
-        const ParamType type = description->inTypes.at(k);
-        texts->append(FieldCodec::text(fields[k], description->inViews.at(k), report, pos, type));
-        pos += FieldCodec::width(type);
-    }
-    return true;
+    return decodeFields(data, &fields, texts) != nullptr;
 }

@@ -30,14 +30,19 @@ public:
     const CommandDescription *descriptionFor(int idByte) const;
     // The report's "in" fields with their scripts applied, and the description they follow;
     // null (and no fields) when its id byte has no description. fieldCount() of that
-    // description fields come back.
-    const CommandDescription *decodeFields(const QByteArray &report, Fields *fields);
+    // description fields come back, and with texts their texts.
+    const CommandDescription *decodeFields(const QByteArray &report, Fields *fields, QStringList *texts = nullptr);
     // The texts of the report's "in" fields; false (and no texts) when its id byte has no
     // description.
     bool decode(const QByteArray &report, QStringList *texts);
 
     // How many "in" fields of a description are decoded.
     static int fieldCount(const CommandDescription &description);
+    // The decoding every reader of reports shares: the description's "in" fields read from
+    // the report (at most 64 bytes long) by their types, each script run by scripts, and with
+    // texts each field's text by its view.
+    static void decodeWith(ScriptRunner &scripts, const CommandDescription &description,
+                           const QByteArray &report, Fields *fields, QStringList *texts = nullptr);
 
 private:
     QHash<int, CommandDescription> byId;

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -163,6 +164,47 @@ private slots:
         window.reset();
         HidPlatform::install(nullptr);
         QCOMPARE(linesOf(QStringLiteral("level.csv")), liveLevel);
+    }
+
+    void aReplayedDeviceChangeKeepsTheValuesMoving()
+    {
+        // Live: three reports from the first device, then ten from the second, 150 ms apart.
+        QVERIFY(QDir::setCurrent(workDir.path()));
+        for (const QString &name : QDir::current().entryList(QDir::Files))
+            QFile::remove(name);
+        openWindow();
+        std::shared_ptr<SimDevice> second = sim->plug(QStringLiteral("Tolvex probe B"));
+        auto *devices = child<QComboBox>("cbCurrentDevice");
+        QTRY_COMPARE(devices->count(), 2);
+        child<QCheckBox>("cbRecord")->setChecked(true);
+        const QString recording = QDir::current().absoluteFilePath(filesLike(QStringLiteral("recording-*.tvxr")).first());
+        for (quint8 i = 1; i <= 3; ++i)
+            device->injectReport(inputReport(0, {i, 0, i}));
+        QVERIFY(waitForSamples(3));
+        devices->setCurrentIndex(1 - devices->currentIndex());
+        QTRY_VERIFY(second->isOpen());
+        const int count = 10;
+        for (int i = 0; i < count; ++i)
+            second->injectReport(inputReport(0, {quint8(40 + i * 10), 0, quint8(i)}), i * 150);
+        QVERIFY(waitForSamples(count)); // counted again from the operator's choice
+        child<QCheckBox>("cbRecord")->setChecked(false);
+        closeWindow();
+
+        // Replayed at its own pace: the values column follows the second device's reports
+        // (with every replot) until shortly before the end.
+        QVERIFY(QDir::setCurrent(replayDir.path()));
+        ReplayPlatform replay;
+        QVERIFY2(replay.load(recording, 1), qPrintable(replay.errorString()));
+        HidPlatform::install(&replay);
+        window = std::make_unique<MainWindow>();
+        QVERIFY(waitForSamples(3 + count - 2));
+        MainWindowProbe probe(*window);
+        const QTreeWidgetItem *level = window->findChild<QTreeWidget *>()->topLevelItem(0);
+        QTRY_COMPARE_WITH_TIMEOUT(level->text(1), probe.valueTexts().at(0), 1000);
+        QVERIFY(probe.replotTimer()->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(replay.isFinished(), 10000);
+        window.reset();
+        HidPlatform::install(nullptr);
     }
 
     void aRecordingCutByACrashReplaysUpToItsLastCompleteRecord()

@@ -244,6 +244,8 @@ private slots:
         QTest::newRow("unknown command") << QStringList{"send", "--simulate", "Reboot"} << 6 << "no command \"Reboot\"";
         QTest::newRow("unknown field") << QStringList{"send", "--simulate", "2", "gain=1"} << 6 << "no field \"gain\"";
         QTest::newRow("device pulled out") << QStringList{"watch", "--sim", "unplug-after=300"} << 7 << "is gone";
+        QTest::newRow("device back under its path at once")
+            << QStringList{"watch", "--sim", "unplug-after=300", "--sim", "replug-after=0"} << 7 << "is gone";
     }
     void failuresHaveTheirOwnExitStatus()
     {
@@ -253,6 +255,27 @@ private slots:
         const Run result = run(arguments);
         QCOMPARE(result.status, status);
         QVERIFY2(result.errors.contains(says), qPrintable(result.errors));
+    }
+
+    void watchFollowsTheDeviceBack_data()
+    {
+        QTest::addColumn<QString>("replug");
+        QTest::newRow("unplugged, plugged in again") << "replug-after=300";
+        QTest::newRow("back under its path at once") << "replug-after=0";
+    }
+    void watchFollowsTheDeviceBack()
+    {
+        QFETCH(QString, replug);
+        // 100 reports a second: the count is reached only well after the device came back.
+        const Run result = run({QStringLiteral("watch"), QStringLiteral("--follow"), QStringLiteral("--count"),
+                                QStringLiteral("80"), QStringLiteral("--sim"), QStringLiteral("unplug-after=300"),
+                                QStringLiteral("--sim"), replug});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.lines.size(), 81);
+        const QString gone = QStringLiteral("is gone; waiting for it to come back");
+        const QString back = QStringLiteral("is back");
+        QVERIFY2(result.errors.count(gone) == 1 && result.errors.count(back) == 1, qPrintable(result.errors));
+        QVERIFY(result.errors.indexOf(gone) < result.errors.indexOf(back));
     }
 
 #ifdef Q_OS_UNIX

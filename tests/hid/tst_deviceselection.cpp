@@ -80,6 +80,7 @@ private slots:
     void foreignDeviceAtTheChosenPathIsRefused();
     void startWithDevicePluggedIn();
     void closingWaitsForBothThreads();
+    void deviceBackUnderItsPathAtOnceIsReopened();
 
 private:
     void build();
@@ -354,6 +355,24 @@ void DeviceSelectionTest::closingWaitsForBothThreads()
     QVERIFY(usb.isNull());
     QVERIFY(parser.isNull());
     QVERIFY(!a->isOpen()); // the link closed with its thread object
+}
+
+// A device that re-enumerates gets its old node back before any notice is heard: the list
+// looks the same, and only its failed read tells the window to open it again.
+void DeviceSelectionTest::deviceBackUnderItsPathAtOnceIsReopened()
+{
+    build();
+    auto a = sim->plug("Probe A");
+    QVERIFY(a->isOpen());
+    sim->setNoticesHeard(false);
+    sim->unplug(a);
+    auto again = sim->plug("Probe A", a->path());
+    sim->setNoticesHeard(true);
+    QTRY_VERIFY(again->isOpen());
+    QCOMPARE(status(), connectedText(again));
+    QVERIFY(probe->replotTimer()->isActive());
+    again->injectReport(telemetryReport());
+    QTRY_COMPARE(samples(), quint64(1));
 }
 
 QTEST_MAIN(DeviceSelectionTest)
