@@ -71,6 +71,22 @@ class TestReplay : public SimulatedWindowTest
         std::lock_guard<std::mutex> lock(parser->stateLock);
         return parser->sampleCounter;
     }
+    // Live, in an emptied working folder: the window on the first device, a second one
+    // plugged in, and the session recorded. Returns the recording's path.
+    QString recordWithASecondDevice(std::shared_ptr<SimDevice> &second)
+    {
+        if (!QDir::setCurrent(workDir.path()))
+            return QString();
+        for (const QString &name : QDir::current().entryList(QDir::Files))
+            QFile::remove(name);
+        openWindow();
+        second = sim->plug(QStringLiteral("Tolvex probe B"));
+        if (!QTest::qWaitFor([&] { return child<QComboBox>("cbCurrentDevice")->count() == 2; }, 5000))
+            return QString();
+        child<QCheckBox>("cbRecord")->setChecked(true);
+        const QStringList recordings = filesLike(QStringLiteral("recording-*.tvxr"));
+        return recordings.isEmpty() ? QString() : QDir::current().absoluteFilePath(recordings.first());
+    }
 
 private slots:
     void initTestCase() { writeConfig(replayConfig); }
@@ -127,16 +143,11 @@ private slots:
 
     void aDeviceChosenWhileRecordingIsRecordedAndReplaysAsAReplug()
     {
-        QVERIFY(QDir::setCurrent(workDir.path()));
-        for (const QString &name : QDir::current().entryList(QDir::Files))
-            QFile::remove(name);
-        openWindow();
-        std::shared_ptr<SimDevice> second = sim->plug(QStringLiteral("Tolvex probe B"));
+        std::shared_ptr<SimDevice> second;
+        const QString recording = recordWithASecondDevice(second);
+        QVERIFY(!recording.isEmpty());
         auto *devices = child<QComboBox>("cbCurrentDevice");
-        QTRY_COMPARE(devices->count(), 2);
         const QString firstText = devices->currentText();
-        child<QCheckBox>("cbRecord")->setChecked(true);
-        const QString recording = QDir::current().absoluteFilePath(filesLike(QStringLiteral("recording-*.tvxr")).first());
         for (quint8 i = 1; i <= 5; ++i)
             device->injectReport(inputReport(0, {i, 0, i}));
         QTRY_COMPARE(linesOf(QStringLiteral("level.csv")).size(), 3 + 5 + 1);
@@ -169,15 +180,10 @@ private slots:
     void aReplayedDeviceChangeKeepsTheValuesMoving()
     {
         // Live: three reports from the first device, then ten from the second, 150 ms apart.
-        QVERIFY(QDir::setCurrent(workDir.path()));
-        for (const QString &name : QDir::current().entryList(QDir::Files))
-            QFile::remove(name);
-        openWindow();
-        std::shared_ptr<SimDevice> second = sim->plug(QStringLiteral("Tolvex probe B"));
+        std::shared_ptr<SimDevice> second;
+        const QString recording = recordWithASecondDevice(second);
+        QVERIFY(!recording.isEmpty());
         auto *devices = child<QComboBox>("cbCurrentDevice");
-        QTRY_COMPARE(devices->count(), 2);
-        child<QCheckBox>("cbRecord")->setChecked(true);
-        const QString recording = QDir::current().absoluteFilePath(filesLike(QStringLiteral("recording-*.tvxr")).first());
         for (quint8 i = 1; i <= 3; ++i)
             device->injectReport(inputReport(0, {i, 0, i}));
         QVERIFY(waitForSamples(3));
