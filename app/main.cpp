@@ -1,6 +1,8 @@
 #include "darkpalette.h"
-#ifdef Q_OS_LINUX
+#if defined(Q_OS_LINUX)
 #include "hidrawplatform.h"
+#elif defined(Q_OS_WIN)
+#include "winhidplatform.h"
 #else
 #include "hidapiplatform.h"
 #endif
@@ -33,8 +35,10 @@ int main(int argc, char *argv[])
         replay = recording.get();
         platform = std::move(recording);
     } else {
-#ifdef Q_OS_LINUX
+#if defined(Q_OS_LINUX)
         platform = std::make_unique<HidrawPlatform>();
+#elif defined(Q_OS_WIN)
+        platform = std::make_unique<WinHidPlatform>();
 #else
         platform = std::make_unique<HidapiPlatform>();
 #endif

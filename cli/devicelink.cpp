@@ -3,8 +3,10 @@
 #include "configuration.h"
 #include "devicetag.h"
 #include "exitstatus.h"
-#ifdef Q_OS_LINUX
+#if defined(Q_OS_LINUX)
 #include "hidrawplatform.h"
+#elif defined(Q_OS_WIN)
+#include "winhidplatform.h"
 #else
 #include "hidapiplatform.h"
 #endif
@@ -64,8 +66,10 @@ int DeviceLink::installPlatform(const Configuration &configuration)
         }
         sim->start(configuration);
     } else {
-#ifdef Q_OS_LINUX
+#if defined(Q_OS_LINUX)
         systemPlatform = std::make_unique<HidrawPlatform>();
+#elif defined(Q_OS_WIN)
+        systemPlatform = std::make_unique<WinHidPlatform>();
 #else
         systemPlatform = std::make_unique<HidapiPlatform>();
 #endif
