@@ -82,8 +82,10 @@ windows-installer: windows
 
 # Every test that needs no Linux kernel, through Wine, on a virtual X display (the Windows
 # platform plugin and the demo's window need one), and the installer's silent install and
-# uninstall. One Wine server serves them all; it ends before the display does.
-test-windows: windows-installer
+# uninstall; and (label wine-vm) the Windows programs against vhid, the Linux build's virtual
+# device, in the test virtual machine. One Wine server serves them all; it ends before the
+# display does.
+test-windows: windows-installer build
 	cd build-win && xvfb-run -a -s "-screen 0 1440x900x24" sh -c ' \
 	  ../scripts/wine-run --start-server; \
 	  QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error; status=$$?; \

@@ -4,7 +4,8 @@
 //   winhid_probe list               the matching devices, one "product<TAB>path" a line
 //   winhid_probe exchange N [HEX]   opens the first device, prints N input reports in hex,
 //                                   then writes HEX (up to 64 bytes, zero-padded) if given
-//   winhid_probe watch SECONDS      prints "changed" at every HID arrival or removal
+//   winhid_probe watch SECONDS [N]  prints "listening", then "changed" at every HID arrival or
+//                                   removal, for SECONDS or until N notices came
 // It builds with the MinGW compiler alone:
 //   x86_64-w64-mingw32-g++-posix -std=c++17 -Ihid hid/winhid.cpp tests/windows/winhid_probe.cpp
 //       -lsetupapi -lhid -static -o winhid_probe.exe
@@ -140,18 +141,20 @@ int exchange(int count, const char *hex)
     return 0;
 }
 
-int watch(int seconds)
+int watch(int seconds, int count)
 {
-    winhid::ChangeNotifier notifier([] {
+    int heard = 0;
+    winhid::ChangeNotifier notifier([&heard] {
         std::printf("changed\n");
-        std::fflush(stdout);
+        ++heard;
     });
     if (!notifier.listening()) {
         std::printf("no registration\n");
         return 1;
     }
+    std::printf("listening\n");
     const DWORD end = GetTickCount() + DWORD(seconds) * 1000;
-    while (GetTickCount() < end) {
+    while (GetTickCount() < end && (count <= 0 || heard < count)) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -175,7 +178,7 @@ int main(int argc, char **argv)
     if (mode == "exchange" && argc > 2)
         return exchange(std::atoi(argv[2]), argc > 3 ? argv[3] : nullptr);
     if (mode == "watch" && argc > 2)
-        return watch(std::atoi(argv[2]));
-    std::fprintf(stderr, "usage: winhid_probe check | list | exchange N [HEX] | watch SECONDS\n");
+        return watch(std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 0);
+    std::fprintf(stderr, "usage: winhid_probe check | list | exchange N [HEX] | watch SECONDS [N]\n");
     return 2;
 }
