@@ -49,8 +49,9 @@ std::wstring idFilter()
 WinHidPlatform::WinHidPlatform(QObject *parent) : HidPlatform(parent)
 {
     notifier = std::make_unique<winhid::ChangeNotifier>([this] { emit devicesChanged(); });
-    if (!notifier->listening())
-        startListComparison();
+    // Not every system announces every arrival (Wine's HID bus may not announce a device that
+    // comes back): the list comparison catches what no notice told.
+    startListComparison();
 }
 
 WinHidPlatform::~WinHidPlatform()

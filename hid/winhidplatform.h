@@ -15,8 +15,8 @@ class ChangeNotifier;
 // vendor and product ID and which say so themselves are listed and opened.
 //
 // Change notices come from a message-only window registered for HID interfaces arriving and
-// leaving, so that every program on this platform hears them, the window or not; where the
-// system refuses the registration, the device list is compared once a second instead.
+// leaving, so that every program on this platform hears them, the window or not; and from a
+// comparison of the device list once a second, for what no notice announces.
 // Build it on the main thread after the application object: the notices come through its
 // message loop.
 class WinHidPlatform : public HidPlatform
