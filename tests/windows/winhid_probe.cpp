@@ -6,6 +6,10 @@
 //                                   then writes HEX (up to 64 bytes, zero-padded) if given
 //   winhid_probe watch SECONDS [N]  prints "listening", then "changed" at every HID arrival or
 //                                   removal, for SECONDS or until N notices came
+//   winhid_probe hold SECONDS       opens the first device and reads it without a time-out
+//                                   ("reading" after the first report) until a read fails
+//                                   ("lost", status 7: the device was pulled out); after
+//                                   SECONDS the read is woken instead (status 1)
 // It builds with the MinGW compiler alone:
 //   x86_64-w64-mingw32-g++-posix -std=c++17 -Ihid hid/winhid.cpp tests/windows/winhid_probe.cpp
 //       -lsetupapi -lhid -static -o winhid_probe.exe
@@ -18,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -141,6 +146,45 @@ int exchange(int count, const char *hex)
     return 0;
 }
 
+int hold(int seconds)
+{
+    const auto devices = winhid::findDevices(fragment, vendorId, productId);
+    if (devices.empty()) {
+        std::printf("no device\n");
+        return 3;
+    }
+    auto device = winhid::Device::open(devices.front().path, vendorId, productId);
+    if (!device) {
+        std::printf("open failed: %lu\n", GetLastError());
+        return 4;
+    }
+    HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread watchdog([&] {
+        if (WaitForSingleObject(finished, DWORD(seconds) * 1000) == WAIT_TIMEOUT)
+            device->wake();
+    });
+    unsigned char report[winhid::reportLength];
+    int status = 1;
+    for (long reports = 0;; ++reports) {
+        const winhid::Result result = device->read(report, -1);
+        if (result == winhid::Result::Failed) {
+            std::printf("lost after %ld reports\n", reports);
+            status = 7;
+            break;
+        }
+        if (result == winhid::Result::TimedOut) {
+            std::printf("woken after %ld reports, the device still reads\n", reports);
+            break;
+        }
+        if (reports == 0)
+            std::printf("reading\n");
+    }
+    SetEvent(finished);
+    watchdog.join();
+    CloseHandle(finished);
+    return status;
+}
+
 int watch(int seconds, int count)
 {
     int heard = 0;
@@ -177,8 +221,10 @@ int main(int argc, char **argv)
         return list();
     if (mode == "exchange" && argc > 2)
         return exchange(std::atoi(argv[2]), argc > 3 ? argv[3] : nullptr);
+    if (mode == "hold" && argc > 2)
+        return hold(std::atoi(argv[2]));
     if (mode == "watch" && argc > 2)
         return watch(std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 0);
-    std::fprintf(stderr, "usage: winhid_probe check | list | exchange N [HEX] | watch SECONDS [N]\n");
+    std::fprintf(stderr, "usage: winhid_probe check | list | exchange N [HEX] | watch SECONDS [N] | hold SECONDS\n");
     return 2;
 }
