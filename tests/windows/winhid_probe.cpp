@@ -6,6 +6,10 @@
 //                                   then writes HEX (up to 64 bytes, zero-padded) if given
 //   winhid_probe watch SECONDS [N]  prints "listening", then "changed" at every HID arrival or
 //                                   removal, for SECONDS or until N notices came
+//   winhid_probe burst N HEX        opens the first device and writes HEX N times with no time
+//                                   to wait (a write not done at once is cancelled), then once
+//                                   more with a second's wait; prints "done D timed-out T
+//                                   failed F" for the N and "last: done" for the last
 //   winhid_probe hold SECONDS       opens the first device and reads it without a time-out
 //                                   ("reading" after the first report) until a read fails
 //                                   ("lost", status 7: the device was pulled out); after
@@ -185,6 +189,37 @@ int hold(int seconds)
     return status;
 }
 
+int burst(int count, const char *hex)
+{
+    const auto devices = winhid::findDevices(fragment, vendorId, productId);
+    if (devices.empty()) {
+        std::printf("no device\n");
+        return 3;
+    }
+    auto device = winhid::Device::open(devices.front().path, vendorId, productId);
+    if (!device) {
+        std::printf("open failed: %lu\n", GetLastError());
+        return 4;
+    }
+    unsigned char out[winhid::reportLength] = {};
+    for (size_t i = 0; i < winhid::reportLength && hex[2 * i] && hex[2 * i + 1]; ++i) {
+        const char pair[3] = {hex[2 * i], hex[2 * i + 1], 0};
+        out[i] = static_cast<unsigned char>(std::strtoul(pair, nullptr, 16));
+    }
+    int done = 0, timedOut = 0, failed = 0;
+    for (int i = 0; i < count; ++i) {
+        switch (device->write(out, 0)) {
+        case winhid::Result::Done: ++done; break;
+        case winhid::Result::TimedOut: ++timedOut; break;
+        case winhid::Result::Failed: ++failed; break;
+        }
+    }
+    std::printf("done %d timed-out %d failed %d\n", done, timedOut, failed);
+    const bool last = device->write(out, 1000) == winhid::Result::Done;
+    std::printf("last: %s\n", last ? "done" : "not done");
+    return last && failed == 0 ? 0 : 1;
+}
+
 int watch(int seconds, int count)
 {
     int heard = 0;
@@ -221,10 +256,12 @@ int main(int argc, char **argv)
         return list();
     if (mode == "exchange" && argc > 2)
         return exchange(std::atoi(argv[2]), argc > 3 ? argv[3] : nullptr);
+    if (mode == "burst" && argc > 3)
+        return burst(std::atoi(argv[2]), argv[3]);
     if (mode == "hold" && argc > 2)
         return hold(std::atoi(argv[2]));
     if (mode == "watch" && argc > 2)
         return watch(std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 0);
-    std::fprintf(stderr, "usage: winhid_probe check | list | exchange N [HEX] | watch SECONDS [N] | hold SECONDS\n");
+    std::fprintf(stderr, "usage: winhid_probe check | list | exchange N [HEX] | watch SECONDS [N] | burst N HEX | hold SECONDS\n");
     return 2;
 }
