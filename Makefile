@@ -14,7 +14,7 @@ CMAKE_FLAGS ?=
 CTEST  := QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error
 
 .PHONY: all deps build demo run test test-plain test-asan test-tsan test-fuzz test-vm bench install deb clean \
-        windows-toolchain windows test-windows
+        windows-toolchain windows windows-installer test-windows
 
 all: build
 
@@ -81,10 +81,17 @@ windows: windows-toolchain
 	cmake --build build-win -j $(JOBS)
 	scripts/windows-bundle build-win $(WIN_VERSION)
 
+# The installer (NSIS): build-win/Tolvex_Client-VERSION-win64-setup.exe from the zip's folder.
+windows-installer: windows
+	packaging/windows/make-installer build-win/Tolvex_Client-$(WIN_VERSION)-win64 $(WIN_VERSION) \
+	  build-win/Tolvex_Client-$(WIN_VERSION)-win64-setup.exe
+
 # Every test that needs no Linux kernel, through Wine, on a virtual X display (the Windows
-# platform plugin and the demo's window need one). One Wine server serves them all; it ends
-# before the display does.
-test-windows: windows
+# platform plugin and the demo's window need one), and the installer's silent install and
+# uninstall; and (label wine-vm) the Windows programs against vhid, the Linux build's virtual
+# device, in the test virtual machine. One Wine server serves them all; it ends before the
+# display does.
+test-windows: windows-installer build
 	cd build-win && xvfb-run -a -s "-screen 0 1440x900x24" sh -c ' \
 	  ../scripts/wine-run --start-server; \
 	  QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error; status=$$?; \

@@ -2,7 +2,7 @@
 # libraries scripts/windows-toolchain builds into its cache folder:
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 # TOLVEX_WIN_PREFIX (a cache variable, or the environment variable of the same name) names the
-# folder with Qt, QCustomPlot and hidapi for Windows; ~/.cache/tolvex-win/prefix by default.
+# folder with Qt and QCustomPlot for Windows; ~/.cache/tolvex-win/prefix by default.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -20,7 +20,7 @@ if(NOT TOLVEX_WIN_PREFIX)
     set(TOLVEX_WIN_PREFIX "$ENV{HOME}/.cache/tolvex-win/prefix")
   endif()
 endif()
-set(TOLVEX_WIN_PREFIX "${TOLVEX_WIN_PREFIX}" CACHE PATH "Qt, QCustomPlot and hidapi built for Windows")
+set(TOLVEX_WIN_PREFIX "${TOLVEX_WIN_PREFIX}" CACHE PATH "Qt and QCustomPlot built for Windows")
 
 set(CMAKE_FIND_ROOT_PATH /usr/${TOLVEX_MINGW} "${TOLVEX_WIN_PREFIX}")
 set(CMAKE_PREFIX_PATH "${TOLVEX_WIN_PREFIX}")

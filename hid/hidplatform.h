@@ -39,8 +39,9 @@ public:
 };
 
 // What discovery and the exchange loop need of the operating system. The program installs
-// exactly one platform at start-up: the system's (hidraw on Linux, hidapi elsewhere) for the
-// real program, the simulated one for the demo and the tests.
+// exactly one platform at start-up: the system's (hidraw on Linux, SetupAPI and the HID calls
+// on Windows, hidapi elsewhere) for the real program, the simulated one for the demo and the
+// tests.
 class HidPlatform : public QObject
 {
     Q_OBJECT

@@ -1,13 +1,14 @@
 // What only the Windows build has: the program's version record as Windows reads it, the system's
-// device-change message reaching the window, and hidapi on Windows. Runs on the "windows"
-// platform plugin, so that the window has a real native window to send messages to.
-#include "hidapiplatform.h"
+// device-change message reaching the window, and the system's HID platform. Runs on the
+// "windows" platform plugin, so that the window has a real native window to send messages to.
 #include "mainwindow.h"
 #include "simplatform.h"
+#include "winhidplatform.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -119,11 +120,11 @@ private slots:
         HidPlatform::install(nullptr);
     }
 
-    // The real program's platform. Where hidapi cannot start (under Wine) or nothing is
-    // plugged in, the window comes up and says that there is no device.
-    void hidapiWithoutDeviceSaysSo()
+    // The real program's platform. With nothing of ours plugged in (under Wine, only Wine's
+    // own HID devices of another vendor), the window comes up and says that there is no device.
+    void systemPlatformWithoutDeviceSaysSo()
     {
-        HidapiPlatform platform;
+        WinHidPlatform platform;
         HidPlatform::install(&platform);
         const int found = platform.enumerate().size();
         if (found == 0)
@@ -139,6 +140,22 @@ private slots:
             QCOMPARE(count(window), QStringLiteral("[%1]").arg(found));
         }
         HidPlatform::install(nullptr);
+    }
+
+    // The platform hears HID interfaces arrive and leave itself, window or not (tolvexctl
+    // follows plugging through it): the system's notice to its message-only window is a
+    // change of the device list.
+    void systemPlatformHearsDeviceNotices()
+    {
+        WinHidPlatform platform;
+        QSignalSpy changed(&platform, &HidPlatform::devicesChanged);
+        const HWND notices = FindWindowExW(HWND_MESSAGE, nullptr, L"TolvexHidNotices", nullptr);
+        QVERIFY(notices);
+        SendMessageW(notices, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
+        SendMessageW(notices, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0);
+        QCOMPARE(changed.count(), 2);
+        SendMessageW(notices, WM_DEVICECHANGE, DBT_CONFIGCHANGED, 0);
+        QCOMPARE(changed.count(), 2);
     }
 
 private:
