@@ -109,18 +109,29 @@ int list()
     return devices.empty() ? 3 : 0;
 }
 
-int exchange(int count, const char *hex)
+// Opens the first device listed, or says why not and sets *status (3 none, 4 no open).
+std::unique_ptr<winhid::Device> openFirstDevice(int *status)
 {
     const auto devices = winhid::findDevices(fragment, vendorId, productId);
     if (devices.empty()) {
         std::printf("no device\n");
-        return 3;
+        *status = 3;
+        return nullptr;
     }
     auto device = winhid::Device::open(devices.front().path, vendorId, productId);
     if (!device) {
         std::printf("open failed: %lu\n", GetLastError());
-        return 4;
+        *status = 4;
     }
+    return device;
+}
+
+int exchange(int count, const char *hex)
+{
+    int openStatus = 0;
+    auto device = openFirstDevice(&openStatus);
+    if (!device)
+        return openStatus;
     unsigned char report[winhid::reportLength];
     for (int read = 0; read < count;) {
         const winhid::Result result = device->read(report, 2000);
@@ -152,16 +163,10 @@ int exchange(int count, const char *hex)
 
 int hold(int seconds)
 {
-    const auto devices = winhid::findDevices(fragment, vendorId, productId);
-    if (devices.empty()) {
-        std::printf("no device\n");
-        return 3;
-    }
-    auto device = winhid::Device::open(devices.front().path, vendorId, productId);
-    if (!device) {
-        std::printf("open failed: %lu\n", GetLastError());
-        return 4;
-    }
+    int openStatus = 0;
+    auto device = openFirstDevice(&openStatus);
+    if (!device)
+        return openStatus;
     HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread watchdog([&] {
         if (WaitForSingleObject(finished, DWORD(seconds) * 1000) == WAIT_TIMEOUT)
@@ -191,16 +196,10 @@ int hold(int seconds)
 
 int burst(int count, const char *hex)
 {
-    const auto devices = winhid::findDevices(fragment, vendorId, productId);
-    if (devices.empty()) {
-        std::printf("no device\n");
-        return 3;
-    }
-    auto device = winhid::Device::open(devices.front().path, vendorId, productId);
-    if (!device) {
-        std::printf("open failed: %lu\n", GetLastError());
-        return 4;
-    }
+    int openStatus = 0;
+    auto device = openFirstDevice(&openStatus);
+    if (!device)
+        return openStatus;
     unsigned char out[winhid::reportLength] = {};
     for (size_t i = 0; i < winhid::reportLength && hex[2 * i] && hex[2 * i + 1]; ++i) {
         const char pair[3] = {hex[2 * i], hex[2 * i + 1], 0};
