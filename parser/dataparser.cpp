@@ -69,6 +69,11 @@ void DataParser::setSessionLog(std::unique_ptr<SessionCsvWriter> writer)
     sessionLog = std::move(writer);
 }
 
+void DataParser::setTelemetryListener(TelemetryListener listener)
+{
+    telemetryListener = std::move(listener);
+}
+
 void DataParser::setTimeAxis(bool on)
 {
     std::lock_guard<std::mutex> guard(stateLock);
@@ -188,6 +193,8 @@ bool DataParser::decodeReport(const QByteArray &data, qint64 arrivedNs)
             logsPendingSince = std::chrono::steady_clock::now();
         }
     }
+    if (telemetry && logging && telemetryListener)
+        telemetryListener(arrivedNs, fields, texts);
 
     std::lock_guard<std::mutex> guard(stateLock);
     lastReport = report;

@@ -3,6 +3,7 @@
 
 #include "commanddescription.h"
 #include "decodedanswer.h"
+#include "reportdecoder.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -65,6 +67,13 @@ public:
     // Before the thread starts: plot abscissae are seconds since the first telemetry report
     // instead of sample numbers, and the plot buffers start empty rather than with zeros.
     void setTimeAxis(bool on);
+
+    // Before the thread starts: called on the parser thread with every decoded telemetry
+    // report, after its scripts: the time it arrived (report clock), each value's number and
+    // its text. No lock is held; it must return at once, for the next report waits for it.
+    using TelemetryListener =
+        std::function<void(qint64 arrivedNs, const ReportDecoder::Fields &fields, const QStringList &texts)>;
+    void setTelemetryListener(TelemetryListener listener);
 
     // Reports queued and not yet decoded (for benchmarks and tests).
     int queuedReports();
@@ -136,6 +145,7 @@ private:
     std::unique_ptr<SessionCsvWriter> sessionLog;
     bool sessionLogFailed = false; // used only by the decoding thread once it runs
     bool timeAxis = false;
+    TelemetryListener telemetryListener;
     qint64 firstTelemetryNs = -1; // under stateLock
     // Used only by the decoding thread: when the oldest unwritten log line was decoded.
     bool logsPending = false;
