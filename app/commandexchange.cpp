@@ -4,6 +4,7 @@
 #include "fieldcodec.h"
 #include "mainwindowform.h"
 #include "recordingwriter.h"
+#include "remotecommands.h"
 #include "reportlayout.h"
 #include "requestframe.h"
 #include "usbhid.h"
@@ -44,7 +45,10 @@ void MainWindow::on_pbSend_clicked()
     for (QLineEdit *editor : qAsConst(requestEdits))
         clearRefusedField(editor);
 
-    if (!usb->queueRequest(reinterpret_cast<const unsigned char *>(request.constData()))) {
+    // One request at a time: a command from the broker that waits for its answer holds the
+    // exchange as the operator's own does.
+    if ((remoteCommands && remoteCommands->isWaiting())
+        || !usb->queueRequest(reinterpret_cast<const unsigned char *>(request.constData()))) {
         setAnswerTexts(tr("занят, повторить позже..."));
         return;
     }
@@ -100,6 +104,8 @@ void MainWindow::handleAnswer(const DecodedAnswer &answer)
         exchangeTimer->stop();
         expectedAnswerId = -1;
         setExchangeControlsEnabled(true);
+    } else if (remoteCommands) {
+        remoteCommands->takeAnswer(answer.id, answer.values);
     }
     appendReportRecord(answer.id, answer.report);
 }

@@ -57,6 +57,7 @@ void MainWindow::loadConfig()
     on_cbCommand_currentIndexChanged(0);
 
     form->pte->document()->setMaximumBlockCount(maxConsoleLines);
+    readMqttSettings(configuration);
 }
 
 QString MainWindow::syntaxErrorText(int error)

@@ -67,6 +67,7 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
     connect(parser, &DataParser::logFileFailed, this, &MainWindow::showLogFileFailure,
             Qt::QueuedConnection);
     connectRecorder();
+    connectMqtt();
 
     parser->descriptions.insert(telemetry.id, telemetry);
     for (const CommandDescription *command : qAsConst(commands))
@@ -97,6 +98,7 @@ MainWindow::~MainWindow()
                      "session file and the value logs end without them.\n",
                      dropped, int(DataParser::stopDecodeLimit.count() / 1000));
     }
+    stopMqtt();
     recorder.reset();
     qDeleteAll(commands);
     commands.clear();

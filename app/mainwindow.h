@@ -14,7 +14,11 @@
 #include <atomic>
 #include <memory>
 
+class Configuration;
+class MqttPublisher;
 class RecordingWriter;
+class RemoteCommands;
+struct MqttState;
 class QCheckBox;
 class QCustomPlot;
 class QLabel;
@@ -33,7 +37,7 @@ struct DecodedAnswer;
 // The one window of the program. Its implementation is split by concern:
 // mainwindow.cpp (start-up and shut-down), configloading.cpp, deviceselection.cpp,
 // plotsandvalues.cpp, plotpause.cpp, plotmenu.cpp, console.cpp, commandform.cpp,
-// commandexchange.cpp, sessionrecording.cpp, logfilenotice.cpp.
+// commandexchange.cpp, sessionrecording.cpp, logfilenotice.cpp, mqttlink.cpp.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -105,6 +109,11 @@ private:
     void startSessionLog();
     void connectRecorder();
     void recordingBroke();
+    // mqttlink.cpp
+    void readMqttSettings(const Configuration &configuration);
+    void connectMqtt();
+    void stopMqtt();
+    void showMqttState(const MqttState &state);
     // commandexchange.cpp
     void handleAnswer(const DecodedAnswer &answer);
     void setAnswerTexts(const QString &text);
@@ -158,6 +167,10 @@ private:
     QByteArray configurationText; // as read, for the header of a recording
     // Records reports (on the exchange thread) and requests while "Записывать сеанс" is on.
     std::unique_ptr<RecordingWriter> recorder;
+    // The lab's broker, when the configuration names one; commands from it when it allows them.
+    MqttPublisher *publisher = nullptr;
+    RemoteCommands *remoteCommands = nullptr;
+    QLabel *mqttStatus = nullptr;
 
     friend class MainWindowProbe; // tests read the window's state through it
 };
