@@ -176,6 +176,8 @@ public:
     {
         auto *worker = static_cast<Worker *>(context);
         std::lock_guard<std::mutex> guard(worker->lock);
+        worker->attempting = false;
+        worker->failedAttempt();
         worker->connectFailed = true;
         worker->failureCode = response ? response->code : MQTTASYNC_FAILURE;
         worker->failureMessage = response && response->message ? QString::fromUtf8(response->message) : QString();
@@ -240,6 +242,8 @@ private:
         std::lock_guard<std::mutex> guard(lock);
         if (connected || !client)
             return;
+        attempting = false;
+        retryInterval = std::chrono::milliseconds(0);
         connected = true;
         justConnected = true;
         generations.push_back(std::make_unique<Generation>());
@@ -255,6 +259,8 @@ private:
         if (!connected)
             return;
         connected = false;
+        attempting = false;
+        nextAttempt = Clock::now(); // at once: a broker that restarted quickly is taken again
         current.since = QDateTime::currentMSecsSinceEpoch();
         setKind(MqttState::Kind::Disconnected, detail);
         wake.notify_one();
@@ -325,6 +331,10 @@ private:
                     setKind(kind, kind == MqttState::Kind::Disconnected ? message : QString());
                 }
             }
+            if (client && !connected && !attempting && !stopRequested && Clock::now() >= nextAttempt) {
+                attempt(guard);
+                continue;
+            }
             if (connected && justConnected) {
                 justConnected = false;
                 guard.unlock();
@@ -354,6 +364,8 @@ private:
             }
             if (stopRequested)
                 wake.wait_until(guard, std::min(drainDeadline, Clock::now() + std::chrono::milliseconds(20)));
+            else if (client && !connected && !attempting)
+                wake.wait_until(guard, nextAttempt);
             else
                 wake.wait(guard);
         }
@@ -409,9 +421,13 @@ private:
         const bool drained = reports.empty() && answers.empty()
                              && (generations.empty() || generations.back()->inFlight.empty());
         // A first connection still being made is waited for too: a short run's reports go out.
-        const bool firstAttempt = !connected && current.kind == MqttState::Kind::Connecting && client;
+        const bool firstAttempt = !connected && current.kind == MqttState::Kind::Connecting && client && !connectFailed
+                                  && (attempting || attemptsMade == 0);
         if (firstAttempt && Clock::now() < drainDeadline) {
-            wake.wait_until(guard, drainDeadline);
+            if (!attempting)
+                attempt(guard);
+            else
+                wake.wait_until(guard, drainDeadline);
             return false;
         }
         if (connected && !drained && Clock::now() < drainDeadline) {
@@ -467,7 +483,7 @@ private:
         MQTTAsync_setConnected(handle, this, &Worker::onConnected);
 
         static const char offline[] = "offline";
-        MQTTAsync_willOptions will = MQTTAsync_willOptions_initializer;
+        will = MQTTAsync_willOptions_initializer;
         will.topicName = statusTopic.constData();
         will.message = nullptr;
         will.payload.data = offline;
@@ -475,42 +491,63 @@ private:
         will.retained = 1;
         will.qos = 1;
 
-        MQTTAsync_SSLOptions ssl = MQTTAsync_SSLOptions_initializer;
-        const QByteArray ca = settings.ca.toUtf8();
-        if (!ca.isEmpty())
-            ssl.trustStore = ca.constData();
+        ssl = MQTTAsync_SSLOptions_initializer;
+        caBytes = settings.ca.toUtf8();
+        if (!caBytes.isEmpty())
+            ssl.trustStore = caBytes.constData();
         ssl.enableServerCertAuth = 1;
         ssl.verify = 1;
 
-        const QByteArray username = settings.username.toUtf8();
-        const QByteArray password = settings.password.toUtf8();
-        MQTTAsync_connectOptions options = MQTTAsync_connectOptions_initializer;
-        options.keepAliveInterval = keepAliveSeconds;
-        options.cleansession = 1;
-        options.connectTimeout = connectTimeoutSeconds;
-        options.MQTTVersion = MQTTVERSION_3_1_1;
-        options.automaticReconnect = 1;
-        options.minRetryInterval = 1;
-        options.maxRetryInterval = 2;
-        options.will = &will;
+        usernameBytes = settings.username.toUtf8();
+        passwordBytes = settings.password.toUtf8();
+        connectOptions = MQTTAsync_connectOptions_initializer;
+        connectOptions.keepAliveInterval = keepAliveSeconds;
+        connectOptions.cleansession = 1;
+        connectOptions.connectTimeout = connectTimeoutSeconds;
+        connectOptions.MQTTVersion = MQTTVERSION_3_1_1;
+        // The client library's own reconnection looks at its timers every 3 s or so; ours tries
+        // again 1 s after a failure (2 s after several), so a broker that is back is used within 3 s.
+        connectOptions.automaticReconnect = 0;
+        connectOptions.will = &will;
         if (settings.isTls())
-            options.ssl = &ssl;
-        if (!username.isEmpty())
-            options.username = username.constData();
-        if (!password.isEmpty())
-            options.password = password.constData();
-        options.onSuccess = &Worker::onConnectSuccess;
-        options.onFailure = &Worker::onConnectFailure;
-        options.context = this;
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            client = handle;
+            connectOptions.ssl = &ssl;
+        if (!usernameBytes.isEmpty())
+            connectOptions.username = usernameBytes.constData();
+        if (!passwordBytes.isEmpty())
+            connectOptions.password = passwordBytes.constData();
+        connectOptions.onSuccess = &Worker::onConnectSuccess;
+        connectOptions.onFailure = &Worker::onConnectFailure;
+        connectOptions.context = this;
+        std::lock_guard<std::mutex> guard(lock);
+        client = handle;
+        retryInterval = std::chrono::milliseconds(0);
+        nextAttempt = Clock::now();
+        attempting = false;
+    }
+
+    // Starts a connection attempt. Called and returns with lock held.
+    void attempt(std::unique_lock<std::mutex> &guard)
+    {
+        attempting = true;
+        ++attemptsMade;
+        MQTTAsync handle = client;
+        guard.unlock();
+        const int result = MQTTAsync_connect(handle, &connectOptions);
+        guard.lock();
+        if (result != MQTTASYNC_SUCCESS) {
+            attempting = false;
+            failedAttempt();
+            if (current.since == 0)
+                current.since = QDateTime::currentMSecsSinceEpoch();
+            setKind(MqttState::Kind::Disconnected, QStringLiteral("the connection could not be started (%1)").arg(result));
         }
-        if (MQTTAsync_connect(handle, &options) != MQTTASYNC_SUCCESS) {
-            std::lock_guard<std::mutex> guard(lock);
-            current.since = QDateTime::currentMSecsSinceEpoch();
-            setKind(MqttState::Kind::Disconnected, QStringLiteral("the connection could not be started"));
-        }
+    }
+
+    // The next attempt after a failed one: 1 s, then 2 s. With lock held.
+    void failedAttempt()
+    {
+        retryInterval = retryInterval.count() == 0 ? std::chrono::milliseconds(1000) : std::chrono::milliseconds(2000);
+        nextAttempt = Clock::now() + retryInterval;
     }
 
     // Says "offline" (when connected and clean), disconnects and destroys the client.
@@ -665,6 +702,15 @@ private:
     bool disconnectDone = false;
     bool stopRequested = false;
     bool stopping = false;
+    bool attempting = false;
+    int attemptsMade = 0;
+    std::chrono::milliseconds retryInterval{0};
+    Clock::time_point nextAttempt;
+    // The connection's options, kept for every attempt (the client library reads them then).
+    MQTTAsync_connectOptions connectOptions = MQTTAsync_connectOptions_initializer;
+    MQTTAsync_willOptions will = MQTTAsync_willOptions_initializer;
+    MQTTAsync_SSLOptions ssl = MQTTAsync_SSLOptions_initializer;
+    QByteArray caBytes, usernameBytes, passwordBytes;
     Clock::time_point drainDeadline;
 };
 

@@ -128,6 +128,9 @@ public:
     }
     // TLS on the listener with these certificates.
     void setTls(const Certificates &certificates) { tls = certificates; }
+    // Sessions and their queued messages (QoS 0 ones too) kept across a restart, so that a
+    // subscriber with keepSession misses nothing while it and the program reconnect.
+    void setPersistent(bool keep) { persistent = keep; }
 
     // Starts it and waits until it listens; false (and *error) when it does not.
     bool start(QString *error = nullptr)
@@ -136,8 +139,16 @@ public:
             return false;
         if (brokerPort == 0)
             brokerPort = freePort();
-        QString config = QStringLiteral("listener %1 127.0.0.1\npersistence false\nlog_type error\nlog_type warning\n")
+        // Started by root, mosquitto would become the user "mosquitto", which cannot read the
+        // test's private folder.
+        QString config = QStringLiteral("listener %1 127.0.0.1\nuser root\nlog_type error\nlog_type warning\n")
                              .arg(brokerPort);
+        if (persistent)
+            config += QStringLiteral("persistence true\npersistence_location %1/\nqueue_qos0_messages true\n"
+                                     "max_queued_messages 1000000\n")
+                          .arg(folder.path());
+        else
+            config += QStringLiteral("persistence false\n");
         if (passwords.isEmpty())
             config += QStringLiteral("allow_anonymous true\n");
         else
@@ -224,6 +235,7 @@ private:
     QString extra;
     QString passwords;
     Certificates tls;
+    bool persistent = false;
 };
 
 // One message a subscriber got.
@@ -251,21 +263,29 @@ public:
     }
 
     // Connects to url (tcp://, ssl:// or mqtt://, mqtts://) and subscribes to filter; true once
-    // the subscription is granted. ca: the CA file for TLS.
+    // the subscription is granted. ca: the CA file for TLS. keepSession: a session the broker
+    // keeps (subscribe with qos 1 then), and reconnection by itself when the broker comes back.
     bool subscribe(const QString &url, const QString &filter, int qos = 0, const QString &ca = QString(),
-                   const QString &user = QString(), const QString &password = QString())
+                   const QString &user = QString(), const QString &password = QString(), bool keepSession = false)
     {
         QString uri = url;
         uri.replace(QStringLiteral("mqtts://"), QStringLiteral("ssl://"));
         uri.replace(QStringLiteral("mqtt://"), QStringLiteral("tcp://"));
         const QByteArray uriBytes = uri.toUtf8();
         const QByteArray id = QByteArray("tolvex-test-") + QByteArray::number(QRandomGenerator::global()->generate());
-        if (MQTTAsync_create(&client, uriBytes.constData(), id.constData(), MQTTCLIENT_PERSISTENCE_NONE, nullptr)
+        MQTTAsync_createOptions createOptions = MQTTAsync_createOptions_initializer;
+        createOptions.MQTTVersion = MQTTVERSION_3_1_1;
+        if (MQTTAsync_createWithOptions(&client, uriBytes.constData(), id.constData(), MQTTCLIENT_PERSISTENCE_NONE,
+                                        nullptr, &createOptions)
             != MQTTASYNC_SUCCESS)
             return false;
         MQTTAsync_setCallbacks(client, this, nullptr, &Subscriber::arrived, nullptr);
         MQTTAsync_connectOptions options = MQTTAsync_connectOptions_initializer;
-        options.cleansession = 1;
+        options.MQTTVersion = MQTTVERSION_3_1_1;
+        options.cleansession = keepSession ? 0 : 1;
+        options.automaticReconnect = keepSession ? 1 : 0;
+        options.minRetryInterval = 1;
+        options.maxRetryInterval = 1;
         options.keepAliveInterval = 20;
         options.connectTimeout = 5;
         options.onSuccess = [](void *context, MQTTAsync_successData *) {
