@@ -36,6 +36,8 @@ public:
     QString read(const QCommandLineParser &parser, const Configuration &configuration);
     bool enabled() const { return settings.enabled; }
     const MqttSettings &mqttSettings() const { return settings; }
+    // The publisher once start() has made one (null before, or without a broker).
+    MqttPublisher *publisherInUse() const { return publisher.get(); }
 
     // Starts publishing for the open device: meta from the telemetry description.
     void start(const CommandDescription &telemetry, const QString &product, const QString &tag);

@@ -6,6 +6,7 @@
 #include "devicetag.h"
 #include "lineformat.h"
 #include "mqttlink.h"
+#include "remotecommandlink.h"
 #include "output.h"
 #include "reportdecoder.h"
 #include "reportlayout.h"
@@ -143,6 +144,9 @@ public:
             }
         });
         const RunEndings endings(link, loop, limits, finish);
+        // Commands from the broker, when its settings allow them, sent and answered as the window does.
+        if (MqttPublisher *publisher = mqtt.publisherInUse())
+            answerRemoteCommands(link, *publisher, configuration, &loop);
 
         loop.exec();
         // What was read before the end is printed too; the simulated device's telemetry, sent

@@ -1,0 +1,35 @@
+#include "remotecommandlink.h"
+
+#include "configuration.h"
+#include "devicelink.h"
+#include "mqttpublisher.h"
+#include "remotecommands.h"
+#include "reportdecoder.h"
+#include "reportlayout.h"
+
+#include <memory>
+
+void answerRemoteCommands(DeviceLink &link, MqttPublisher &publisher, const Configuration &configuration,
+                          QObject *owner)
+{
+    if (!publisher.settings().commands)
+        return;
+    RemoteCommands::Exchange exchange;
+    DeviceLink *device = &link;
+    exchange.queueRequest = [device](const QByteArray &request) { return device->queueRequest(request); };
+    exchange.withdrawRequest = [device] { device->withdrawRequest(); };
+    auto *commands = new RemoteCommands(configuration, std::move(exchange), owner);
+    QObject::connect(&publisher, &MqttPublisher::commandReceived, commands, &RemoteCommands::handleMessage);
+    QObject::connect(commands, &RemoteCommands::answerReady, &publisher, &MqttPublisher::publishAnswer);
+
+    // Answers are decoded as the window decodes them, by the description of their id byte.
+    auto decoder = std::make_shared<ReportDecoder>(configuration.descriptions());
+    QObject::connect(&link, &DeviceLink::report, commands, [commands, decoder](const QByteArray &report) {
+        if (!commands->isWaiting() || report.size() <= ReportLayout::idByte)
+            return;
+        const int idByte = quint8(report.at(ReportLayout::idByte));
+        QStringList values;
+        if (idByte != 0 && decoder->decode(report, &values))
+            commands->takeAnswer(idByte, values);
+    });
+}
