@@ -153,7 +153,7 @@ void MainWindow::showMqttState(const MqttState &state)
         text = tr("MQTT: %1 не принял имя пользователя или пароль").arg(state.url);
         break;
     case MqttState::Kind::UnknownHost:
-        text = tr("MQTT: адрес %1 не найден").arg(state.url);
+        text = tr("MQTT: узел %1 не найден").arg(state.url);
         break;
     case MqttState::Kind::NoAnswer:
         text = tr("MQTT: %1 не отвечает").arg(state.url);

@@ -362,6 +362,46 @@
         <source> или </source>
         <translation> or </translation>
     </message>
+    <message>
+        <source>Запрос по MQTT:</source>
+        <translation>Request via MQTT:</translation>
+    </message>
+    <message>
+        <source>MQTT: подключение к %1...</source>
+        <translation>MQTT: connecting to %1...</translation>
+    </message>
+    <message>
+        <source>MQTT: подключено к %1</source>
+        <translation>MQTT: connected to %1</translation>
+    </message>
+    <message>
+        <source>MQTT: нет связи с %1 с %2</source>
+        <translation>MQTT: no connection to %1 since %2</translation>
+    </message>
+    <message>
+        <source>MQTT: %1 не принял имя пользователя или пароль</source>
+        <translation>MQTT: %1 refused the user name or password</translation>
+    </message>
+    <message>
+        <source>MQTT: узел %1 не найден</source>
+        <translation>MQTT: host %1 not found</translation>
+    </message>
+    <message>
+        <source>MQTT: %1 не отвечает</source>
+        <translation>MQTT: %1 does not answer</translation>
+    </message>
+    <message>
+        <source>, не доставлено отчётов: %1</source>
+        <translation>, reports not delivered: %1</translation>
+    </message>
+    <message>
+        <source> (потеряно: %1)</source>
+        <translation> (lost: %1)</translation>
+    </message>
+    <message>
+        <source>, непонятых команд: %1</source>
+        <translation>, commands not understood: %1</translation>
+    </message>
 </context>
 <context>
     <name>ReplayControl</name>
