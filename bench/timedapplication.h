@@ -40,6 +40,12 @@ public:
             --depth;
             return handled;
         }
+        // Named before the event is handled: the event may delete its receiver (a deferred
+        // delete) or the receiver's parent.
+        const char *receiverClass = receiver->metaObject()->className();
+        const QObject *owner = receiver->parent();
+        const char *ownerClass = owner ? owner->metaObject()->className() : nullptr;
+        const int eventType = int(event->type());
         QElapsedTimer clock;
         clock.start();
         const double cpuBefore = threadCpuMs();
@@ -51,11 +57,9 @@ public:
             ++ticksOver60Ms;
         if (measuring && ms > longestTickMs) {
             longestTickMs = ms;
-            const QObject *owner = receiver->parent();
-            longestTickWhat = QStringLiteral("event %1 to %2 of %3").arg(int(event->type()))
-                                  .arg(QString::fromLatin1(receiver->metaObject()->className()))
-                                  .arg(owner ? QString::fromLatin1(owner->metaObject()->className())
-                                             : QStringLiteral("no parent"));
+            longestTickWhat = QStringLiteral("event %1 to %2 of %3").arg(eventType)
+                                  .arg(QString::fromLatin1(receiverClass))
+                                  .arg(ownerClass ? QString::fromLatin1(ownerClass) : QStringLiteral("no parent"));
         }
         --depth;
         return handled;
