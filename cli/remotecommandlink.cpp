@@ -3,6 +3,7 @@
 #include "configuration.h"
 #include "devicelink.h"
 #include "mqttpublisher.h"
+#include "output.h"
 #include "remotecommands.h"
 #include "reportdecoder.h"
 #include "reportlayout.h"
@@ -21,6 +22,11 @@ void answerRemoteCommands(DeviceLink &link, MqttPublisher &publisher, const Conf
     auto *commands = new RemoteCommands(configuration, std::move(exchange), owner);
     QObject::connect(&publisher, &MqttPublisher::commandReceived, commands, &RemoteCommands::handleMessage);
     QObject::connect(commands, &RemoteCommands::answerReady, &publisher, &MqttPublisher::publishAnswer);
+    // Without an id there is no one to answer: said here, as the window counts them in its status bar.
+    QObject::connect(commands, &RemoteCommands::messageDropped, commands, [commands] {
+        complain(QStringLiteral("mqtt: a message on the command topic that is no JSON object was dropped (%1 so far)")
+                     .arg(commands->droppedMessages()));
+    });
 
     // Answers are decoded as the window decodes them, by the description of their id byte.
     auto decoder = std::make_shared<ReportDecoder>(configuration.descriptions());
