@@ -2,7 +2,7 @@
 // the window replays (--replay) and decode turns into a session file.
 #include "configuration.h"
 #include "devicelink.h"
-#include "devicetag.h"
+#include "devicesession.h"
 #include "exitstatus.h"
 #include "output.h"
 #include "recordingwriter.h"
@@ -42,21 +42,22 @@ public:
         if (!readConfiguration(common, &configuration))
             return ExitStatus::badConfig;
         DeviceLink link(common);
-        int status = link.start(configuration);
+        int status = link.installPlatform(configuration);
+        if (status == ExitStatus::ok)
+            status = link.openDevice();
         if (status != ExitStatus::ok)
             return status;
 
-        RecordingFormat::Header header;
-        header.product = link.product();
-        header.path = link.path();
-        header.tag = deviceTag(link.product(), link.path());
-        header.configuration = configuration.text;
-        RecordingWriter writer;
-        if (!writer.open(arguments.first(), header)) {
+        // The session records each report as it reads it, with the time it read it, and the
+        // device's going and coming back (--follow): no device from the one moment, the device
+        // again from the other. Begun before the exchange, so that the first report is in it.
+        DeviceSession &session = *link.deviceSession();
+        const RecordingWriter &writer = session.recording();
+        if (!session.startRecording(arguments.first(), configuration.text, count)) {
             complain(QStringLiteral("%1: %2").arg(arguments.first(), writer.errorString()));
-            link.stop();
             return ExitStatus::failure;
         }
+        link.startExchange();
 
         QEventLoop loop;
         qint64 recorded = 0;
@@ -68,23 +69,18 @@ public:
             status = exitStatus;
             loop.quit();
         };
-        QObject::connect(&link, &DeviceLink::report, &loop, [&](const QByteArray &report, qint64 readNs) {
+        QObject::connect(&link, &DeviceLink::report, &loop, [&] {
             if (count >= 0 && recorded >= count)
                 return;
-            writer.record(RecordingFormat::RecordKind::Report, report, readNs);
             if (++recorded == count)
                 finish(ExitStatus::ok);
         });
-        // A device that goes and comes back (--follow) leaves its gap in the recording: no
-        // device from the one moment, the device again from the other.
-        QObject::connect(&link, &DeviceLink::gone, &loop, [&] { writer.noteDevice(QString(), QString()); });
-        QObject::connect(&link, &DeviceLink::back, &loop, [&] { writer.noteDevice(link.product(), link.path()); });
         const RunEndings endings(link, loop, limits, finish);
 
         loop.exec();
         // Reports already read when the end came are recorded too (up to the count).
         link.stop();
-        writer.close();
+        session.stopRecording();
         if (writer.failed()) {
             complain(QStringLiteral("%1: %2; the recording holds what came before")
                          .arg(arguments.first(), writer.errorString()));
