@@ -3,7 +3,7 @@
 #include "dataparser.h"
 #include "fieldcodec.h"
 #include "mainwindowform.h"
-#include "recordingwriter.h"
+#include "devicesession.h"
 #include "remotecommands.h"
 #include "reportlayout.h"
 #include "requestframe.h"
@@ -53,7 +53,7 @@ void MainWindow::on_pbSend_clicked()
         return;
     }
     appendRequestRecord(request);
-    recorder->record(RecordingFormat::RecordKind::Request, request);
+    session->recordRequest(request);
     setAnswerTexts(tr("ждём..."));
     setExchangeControlsEnabled(false);
     expectedAnswerId = static_cast<unsigned char>(request.at(ReportLayout::idByte));

@@ -16,7 +16,6 @@
 
 class Configuration;
 class MqttPublisher;
-class RecordingWriter;
 class RemoteCommands;
 struct MqttState;
 class QCheckBox;
@@ -28,6 +27,7 @@ class QTimer;
 class QTreeWidgetItem;
 class DataParser;
 class DeviceSession;
+class HidPlatform;
 class MainWindowForm;
 class PlotCursors;
 class PlotNavigation;
@@ -43,8 +43,12 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
+    // On the installed platform (HidPlatform::install), as the tests build it.
     explicit MainWindow(QWidget *parent = nullptr);
     explicit MainWindow(const WindowOptions &options, QWidget *parent = nullptr);
+    // On the platform the program chose (not owned; it outlives the window): the device
+    // session beneath the window talks through it alone.
+    MainWindow(const WindowOptions &options, HidPlatform *platform, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Reports received and not yet decoded. Any thread.
@@ -108,7 +112,7 @@ private:
     // sessionrecording.cpp
     void startSessionLog();
     void connectRecorder();
-    void recordingBroke();
+    void recordingBroke(const QString &error, const QString &fileName);
     // mqttlink.cpp
     void readMqttSettings(const Configuration &configuration);
     void connectMqtt();
@@ -165,8 +169,7 @@ private:
     bool sessionLogEnabled = true;
     bool plotTimeAxis = false;
     QByteArray configurationText; // as read, for the header of a recording
-    // Records reports (on the exchange thread) and requests while "Записывать сеанс" is on.
-    std::unique_ptr<RecordingWriter> recorder;
+    bool endingRecording = false; // the operator is ending the session's recording
     // The lab's broker, when the configuration names one; commands from it when it allows them.
     MqttPublisher *publisher = nullptr;
     RemoteCommands *remoteCommands = nullptr;

@@ -9,7 +9,6 @@
 #include "devicetag.h"
 #include "mainwindowform.h"
 #include "mqttpublisher.h"
-#include "recordingwriter.h"
 #include "remotecommands.h"
 #include "reportclock.h"
 #include "usbhid.h"
@@ -117,7 +116,7 @@ void MainWindow::connectMqtt()
         form->pte->appendPlainText(tr("Запрос по MQTT:"));
         form->pte->appendPlainText(QString::fromLatin1(request.toHex()));
         form->pte->appendPlainText(QString());
-        recorder->record(RecordingFormat::RecordKind::Request, request);
+        session->recordRequest(request);
     });
 }
 
