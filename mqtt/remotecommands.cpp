@@ -73,7 +73,8 @@ const CommandDescription *RemoteCommands::findCommand(const QJsonValue &command)
         return configuration.findCommand(command.toString());
     if (command.isDouble()) {
         const double id = command.toDouble();
-        if (id != double(qint64(id)) || id < -2147483648.0 || id > 2147483647.0)
+        // A whole number within the ids' range (checked before it is converted).
+        if (!(id >= -2147483648.0 && id <= 2147483647.0) || id != double(int(id)))
             return nullptr;
         for (auto it = configuration.commands.crbegin(); it != configuration.commands.crend(); ++it) {
             if (it->id == int(id))
