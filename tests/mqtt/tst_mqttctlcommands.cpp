@@ -60,7 +60,7 @@ private slots:
 
         watch.terminate();
         QVERIFY(watch.waitForFinished(10000));
-        QCOMPARE(watch.exitCode(), 0);
+        QVERIFY2(watch.exitCode() == 0, watch.readAllStandardError().constData());
     }
 };
 
