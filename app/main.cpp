@@ -17,7 +17,9 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(TOLVEX_VERSION_TEXT));
     const WindowOptions options = WindowOptions::fromCommandLine(QApplication::arguments());
-    installWindowLanguage(windowLanguage(options));
+    // Read once: the language is installed before the window that takes the rest is made.
+    const Configuration configuration = Configuration::load(options.configFile());
+    installWindowLanguage(windowLanguage(options, configuration));
     // The real devices, or a recording played back as one; installed before the window
     // lists them.
     std::unique_ptr<HidPlatform> platform;
@@ -36,7 +38,7 @@ int main(int argc, char *argv[])
     HidPlatform::install(platform.get());
     int exitCode = 0;
     {
-        MainWindow window(options);
+        MainWindow window(configuration, options);
         if (replay) {
             window.statusBar()->addPermanentWidget(new ReplayControl(*replay, options.replayPath, &window));
             // Never more than a second of a fast device's reports waiting to be decoded.

@@ -16,7 +16,12 @@
 MainWindow::MainWindow(QWidget *parent) : MainWindow(WindowOptions(), parent) {}
 
 MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
-    : QMainWindow(parent), options(options), form(new MainWindowForm),
+    : MainWindow(Configuration::load(options.configFile()), options, parent)
+{
+}
+
+MainWindow::MainWindow(const Configuration &configuration, const WindowOptions &options, QWidget *parent)
+    : QMainWindow(parent), options(options), configuration(configuration), form(new MainWindowForm),
       colourCycle{Qt::red,       Qt::blue,    Qt::darkRed,     Qt::darkGreen,
                   Qt::darkBlue,  Qt::magenta, Qt::darkCyan,    Qt::darkMagenta}
 {
@@ -37,7 +42,7 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
     session = new DeviceSession(HidPlatform::instance(), this);
     usb = session->link();
     parser = new DataParser(telemetry, maxPlotXPoints, this);
-    parser->setTimeAxis(plotTimeAxis);
+    parser->setTimeAxis(configuration.plotTimeAxis);
     startSessionLog();
 
     connect(parser, &QThread::finished, parser, &QObject::deleteLater);
@@ -68,9 +73,9 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
             Qt::QueuedConnection);
     connectRecorder();
 
-    parser->descriptions.insert(telemetry.id, telemetry);
-    for (const CommandDescription *command : qAsConst(commands))
-        parser->descriptions.insert(command->id, *command);
+    // Under its id each; a later entry with an id already there replaces the earlier one.
+    for (const CommandDescription &description : configuration.descriptions())
+        parser->descriptions.insert(description.id, description);
 
     connect(form->cbCurrentDevice, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::changeCurrentDevice);

@@ -19,7 +19,7 @@
 void MainWindow::startSessionLog()
 {
     // The file is created in the working directory with the first telemetry report.
-    if (!sessionLogEnabled || telemetry.inNames.isEmpty())
+    if (!configuration.sessionLog || telemetry.inNames.isEmpty())
         return;
     auto writer = std::make_unique<SessionCsvWriter>(telemetry.inNames, telemetry.inUnits);
     writer->writeToDirectory();
@@ -85,7 +85,7 @@ void MainWindow::on_cbRecord_toggled(bool checked)
     header.path = currentDevicePath;
     if (!currentDevicePath.isEmpty())
         header.tag = deviceTag(currentDeviceName, currentDevicePath);
-    header.configuration = configurationText;
+    header.configuration = configuration.text;
     const QString base = QStringLiteral("recording-")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString path = QDir::current().filePath(base + QStringLiteral(".tvxr"));
