@@ -37,7 +37,9 @@ QString windowLanguage(const WindowOptions &options, const Configuration &config
 
 QString windowLanguage(const WindowOptions &options)
 {
-    return windowLanguage(options, Configuration::load(options.configFile()));
+    if (!options.language.isEmpty())
+        return options.language;
+    return Configuration::load(options.configFile()).language;
 }
 
 bool installWindowLanguage(const QString &language)
