@@ -15,12 +15,23 @@
 MainWindow::MainWindow(QWidget *parent) : MainWindow(WindowOptions(), parent) {}
 
 MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
-    : MainWindow(options, HidPlatform::instance(), parent)
+    : MainWindow(Configuration::load(options.configFile()), options, HidPlatform::instance(), parent)
 {
 }
 
 MainWindow::MainWindow(const WindowOptions &options, HidPlatform *platform, QWidget *parent)
-    : QMainWindow(parent), options(options), form(new MainWindowForm),
+    : MainWindow(Configuration::load(options.configFile()), options, platform, parent)
+{
+}
+
+MainWindow::MainWindow(const Configuration &configuration, const WindowOptions &options, QWidget *parent)
+    : MainWindow(configuration, options, HidPlatform::instance(), parent)
+{
+}
+
+MainWindow::MainWindow(const Configuration &configuration, const WindowOptions &options,
+                       HidPlatform *platform, QWidget *parent)
+    : QMainWindow(parent), options(options), configuration(configuration), form(new MainWindowForm),
       colourCycle{Qt::red,       Qt::blue,    Qt::darkRed,     Qt::darkGreen,
                   Qt::darkBlue,  Qt::magenta, Qt::darkCyan,    Qt::darkMagenta}
 {
@@ -41,7 +52,7 @@ MainWindow::MainWindow(const WindowOptions &options, HidPlatform *platform, QWid
     session = new DeviceSession(platform, this);
     usb = session->link();
     parser = new DataParser(telemetry, maxPlotXPoints, this);
-    parser->setTimeAxis(plotTimeAxis);
+    parser->setTimeAxis(configuration.plotTimeAxis);
     startSessionLog();
 
     connect(parser, &QThread::finished, parser, &QObject::deleteLater);
@@ -72,9 +83,9 @@ MainWindow::MainWindow(const WindowOptions &options, HidPlatform *platform, QWid
             Qt::QueuedConnection);
     connectRecorder();
 
-    parser->descriptions.insert(telemetry.id, telemetry);
-    for (const CommandDescription *command : qAsConst(commands))
-        parser->descriptions.insert(command->id, *command);
+    // Under its id each; a later entry with an id already there replaces the earlier one.
+    for (const CommandDescription &description : configuration.descriptions())
+        parser->descriptions.insert(description.id, description);
 
     connect(form->cbCurrentDevice, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::changeCurrentDevice);

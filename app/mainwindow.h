@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "commanddescription.h"
+#include "configuration.h"
 #include "devicelist.h"
 #include "plotfeed.h"
 #include "windowoptions.h"
@@ -41,10 +42,17 @@ class MainWindow : public QMainWindow
 public:
     // On the installed platform (HidPlatform::install), as the tests build it.
     explicit MainWindow(QWidget *parent = nullptr);
+    // Reads the configuration the options name (the file beside the executable by default).
     explicit MainWindow(const WindowOptions &options, QWidget *parent = nullptr);
     // On the platform the program chose (not owned; it outlives the window): the device
     // session beneath the window talks through it alone.
     MainWindow(const WindowOptions &options, HidPlatform *platform, QWidget *parent = nullptr);
+    // With the configuration already read (the program reads it once, before the window, for
+    // its language).
+    MainWindow(const Configuration &configuration, const WindowOptions &options, QWidget *parent = nullptr);
+    // Both: the configuration already read, and the platform the program chose.
+    MainWindow(const Configuration &configuration, const WindowOptions &options, HidPlatform *platform,
+               QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Reports received and not yet decoded. Any thread.
@@ -119,6 +127,9 @@ private:
     void clearRefusedField(QLineEdit *editor);
 
     WindowOptions options;
+    // The configuration as read; what the window needs of it beyond the members below that
+    // hold a setting (set from it once, while loading) is read from here.
+    const Configuration configuration;
     MainWindowForm *form;
     int maxPlotXPoints = 1000;
     int maxConsoleLines = 1000;
@@ -156,10 +167,6 @@ private:
     QStringList failedLogFiles;
     QString recordingFailure; // the error of the last recording that broke, and its file
     QString recordingFailureFile;
-    // Settings of the session file and the plots' key axis.
-    bool sessionLogEnabled = true;
-    bool plotTimeAxis = false;
-    QByteArray configurationText; // as read, for the header of a recording
     bool endingRecording = false; // the operator is ending the session's recording
 
     friend class MainWindowProbe; // tests read the window's state through it

@@ -66,7 +66,7 @@ void MainWindow::addPlot(int index)
     const QColor colour = colourCycle.takeFirst();
     colourCycle.append(colour);
     plot->graph(0)->setPen(QPen(colour, 2));
-    plot->xAxis->setLabel(plotTimeAxis ? tr("время, с") : tr("замеры"));
+    plot->xAxis->setLabel(configuration.plotTimeAxis ? tr("время, с") : tr("замеры"));
     if (!units.isEmpty())
         plot->yAxis->setLabel(unitsLabel.text);
     form->scrollAreaWidgetContents->layout()->addWidget(plot);
