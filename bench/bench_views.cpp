@@ -13,6 +13,8 @@
 //   replot.cpu_ms_per_tick.*       the GUI thread's processor time of the same ticks, which a
 //                                  busy machine disturbs less than their wall time
 //   replot.host_load_1min          the machine's load while the figures were taken.
+// bench_views [NAME...] takes only the figures named (replot.ms_per_tick.1k ...), in the order
+// above, so that one figure can be taken again and again.
 #include "dataparser.h"
 #include "fieldcodec.h"
 #include "mainwindow.h"
@@ -233,7 +235,10 @@ int main(int argc, char *argv[])
         {"replot.ms_per_tick.cursors.1k", 1000, 333, Mode::Cursors},
         {"replot.ms_per_tick.paused", 1000, 333, Mode::Paused},
     };
+    const QStringList wanted = application.arguments().mid(1);
     for (const auto &c : cases) {
+        if (!wanted.isEmpty() && !wanted.contains(QLatin1String(c.name)))
+            continue;
         const TickCost cost = msPerTick(c.points, c.period, c.mode);
         std::printf("%s: %.3f ms\n", c.name, cost.wallMs);
         std::printf("%s: %.3f ms\n", QByteArray(c.name).replace("ms_per_tick", "cpu_ms_per_tick").constData(),
