@@ -7,6 +7,7 @@
 #include "commanddescription.h"
 #include "dataparser.h"
 #include "mainwindow.h"
+#include "plotpanel.h"
 #include "usbhid.h"
 
 #include <QCoreApplication>
@@ -69,8 +70,8 @@ public:
     QTimer *exchangeTimer() const { return window.exchangeTimer; }
     DataParser *parser() const { return window.parser; }
     usbHID *usb() const { return window.usb; }
-    PlotCursors *plotCursors(int index) const { return window.plotCursors.at(index); }
-    PlotNavigation *plotNavigation(int index) const { return window.plotNavigations.at(index); }
+    PlotCursors *plotCursors(int index) const { return window.plotPanels.at(index)->cursors(); }
+    PlotNavigation *plotNavigation(int index) const { return window.plotPanels.at(index)->navigation(); }
     QMenu *plotMenu(int index) { return window.plotMenu(index); }
 
     void replot() { window.replotGraphs(); }
