@@ -3,6 +3,7 @@
 #include "dataparser.h"
 #include "fittedtext.h"
 #include "mainwindowform.h"
+#include "plotgraph.h"
 #include "plotpanel.h"
 #include "plottitle.h"
 
@@ -61,7 +62,10 @@ void MainWindow::addPlot(int index)
     const FittedText unitsLabel = fitText(units, plot->yAxis->labelFont(), longestUnitsLabel);
     auto *title = new PlotTitle(plot, name, unitsLabel.toolTip);
     plot->plotLayout()->addElement(0, 0, title);
-    plot->addGraph();
+    // One graph on the default axes, as addGraph adds it, drawn by PlotGraph. It stays out of
+    // the legend, which the plot never shows but would lay out on every replot.
+    auto *graph = new PlotGraph(plot->xAxis, plot->yAxis);
+    graph->removeFromLegend();
     const QColor colour = colourCycle.takeFirst();
     colourCycle.append(colour);
     plot->graph(0)->setPen(QPen(colour, 2));
