@@ -121,15 +121,14 @@ public:
         window = std::make_unique<MainWindow>();
     }
 
+    // Also uninstalls whatever platform a test installed in the rig's place.
     void closeWindow()
     {
         window.reset();
         device.reset();
-        if (sim) {
-            HidPlatform::install(nullptr);
-            delete sim;
-            sim = nullptr;
-        }
+        HidPlatform::install(nullptr);
+        delete sim;
+        sim = nullptr;
     }
 
     MainWindowProbe probe() { return MainWindowProbe(*window); }
