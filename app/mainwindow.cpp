@@ -4,6 +4,7 @@
 #include "devicesession.h"
 #include "hidplatform.h"
 #include "mainwindowform.h"
+#include "plotpanel.h"
 #include "usbhid.h"
 
 #include <QCloseEvent>
@@ -59,8 +60,8 @@ MainWindow::MainWindow(const Configuration &configuration, const WindowOptions &
     connect(usb, &usbHID::connected, this, &MainWindow::connected);
     // Opening a device may restart the plot history: the next tick copies whole windows.
     connect(usb, &usbHID::connected, this, [this] {
-        for (PlotFeed &feed : plotFeeds)
-            feed.invalidate();
+        for (PlotPanel *panel : qAsConst(plotPanels))
+            panel->restartHistory();
     });
     // A report goes straight from the exchange thread into the parser's queue, with the time
     // the session read it: appending takes only the queue's own lock, and a trip through the

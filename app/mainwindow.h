@@ -4,7 +4,6 @@
 #include "commanddescription.h"
 #include "configuration.h"
 #include "devicelist.h"
-#include "plotfeed.h"
 #include "windowoptions.h"
 
 #include <QColor>
@@ -26,8 +25,7 @@ class DataParser;
 class DeviceSession;
 class HidPlatform;
 class MainWindowForm;
-class PlotCursors;
-class PlotNavigation;
+class PlotPanel;
 class usbHID;
 struct DecodedAnswer;
 
@@ -93,7 +91,6 @@ private:
     void addPlotButtons();
     bool takeSamples(int index);
     void takeAllSamples();
-    void drawPlot(int index, bool now);
     // plotpause.cpp
     void addPauseSwitch();
     void setPlotsPaused(bool paused);
@@ -155,10 +152,8 @@ private:
     QString currentDeviceName;
     QString currentDevicePath;
     QVector<QColor> colourCycle;
-    QVector<PlotFeed> plotFeeds;
-    QVector<bool> plotsBehind; // picture not drawn from the graph's samples (skipped while out of view)
-    QVector<PlotNavigation *> plotNavigations;
-    QVector<PlotCursors *> plotCursors;
+    // What the window keeps for each plot beside the plot: feed, title, zoom, cursors.
+    QVector<PlotPanel *> plotPanels;
     QCheckBox *pauseSwitch = nullptr;
     // A handleReport is queued and has not begun (set by the parser thread, cleared by the GUI).
     std::atomic<bool> reportPending{false};
