@@ -1,0 +1,766 @@
+#include "mqttpublisher.h"
+
+#include <MQTTAsync.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QHostInfo>
+#include <QSysInfo>
+#include <QThread>
+#include <QUrl>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Messages handed to the client library and not yet reported written; more wait in our queue,
+// where the bound and the count of what is dropped apply.
+constexpr int sendWindow = 2000;
+// Influx lines batched into one message up to about this many bytes.
+constexpr int influxBatchBytes = 32 * 1024;
+constexpr int keepAliveSeconds = 10;
+constexpr int connectTimeoutSeconds = 5;
+
+// CONNACK return codes of MQTT 3.1.1 that refuse the client itself.
+bool isLoginRefusal(int code)
+{
+    return code == 2 || code == 4 || code == 5;
+}
+
+} // namespace
+
+class MqttPublisher::Worker
+{
+public:
+    // One connection's messages in flight, in the order they were handed over (the client
+    // library reports them written in that order). A lost connection leaves its generation
+    // behind: what it still reports counts, but no longer holds up the next connection's sending.
+    struct Generation
+    {
+        Worker *worker = nullptr;
+        std::deque<int> inFlight; // reports per message
+    };
+
+    Worker(MqttPublisher *owner, const MqttSettings &settings) : owner(owner), settings(settings)
+    {
+        bound = std::max(1, settings.bufferReports);
+        current.url = settings.url;
+        current.kind = settings.enabled ? MqttState::Kind::Connecting : MqttState::Kind::Off;
+        if (settings.format == MqttSettings::Format::Influx)
+            payload.setInfluxTags(QSysInfo::machineHostName(), QString());
+    }
+
+    ~Worker() { stop(0); }
+
+    // --- any thread -----------------------------------------------------------------------
+
+    void setMeta(const MqttMeta &newMeta)
+    {
+        if (!settings.enabled)
+            return;
+        {
+            std::lock_guard<std::mutex> formatting(formatLock);
+            if (settings.format == MqttSettings::Format::Influx)
+                payload.setInfluxTags(QSysInfo::machineHostName(), newMeta.tag);
+        }
+        std::lock_guard<std::mutex> guard(lock);
+        if (stopping)
+            return;
+        meta = newMeta;
+        metaChanged = true;
+        const QString newTopic = settings.topicFor(meta.tag);
+        if (newTopic != wantedTopic) {
+            wantedTopic = newTopic;
+            topicChanged = true;
+        }
+        if (!thread) {
+            thread = QThread::create([this] { run(); });
+            thread->setObjectName(QStringLiteral("mqtt publisher"));
+            thread->start();
+        }
+        wake.notify_one();
+    }
+
+    void publishReport(qint64 ms, const QVector<MqttValue> &values)
+    {
+        if (!settings.enabled)
+            return;
+        QByteArray text;
+        {
+            std::lock_guard<std::mutex> formatting(formatLock);
+            text = settings.format == MqttSettings::Format::Influx ? payload.influx(ms, values)
+                                                                   : payload.json(ms, values);
+        }
+        if (text.isEmpty())
+            return;
+        std::lock_guard<std::mutex> guard(lock);
+        if (stopping)
+            return;
+        if (int(reports.size()) >= bound) {
+            reports.pop_front();
+            ++dropped;
+        }
+        reports.push_back(std::move(text));
+        if (connected && reports.size() == 1)
+            wake.notify_one();
+    }
+
+    void publishAnswer(const QByteArray &json)
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!settings.enabled || !connected || stopping)
+            return;
+        answers.push_back(json);
+        wake.notify_one();
+    }
+
+    MqttState state() const
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        MqttState state = current;
+        state.waiting = qint64(reports.size());
+        state.dropped = dropped;
+        return state;
+    }
+
+    const MqttSettings &settingsInUse() const { return settings; }
+
+    QString topic() const
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        return activeTopic;
+    }
+
+    qint64 deliveredReports() const
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        return delivered;
+    }
+
+    void stop(int timeoutMs)
+    {
+        {
+            std::unique_lock<std::mutex> guard(lock);
+            if (stopRequested)
+                return;
+            stopRequested = true;
+            drainDeadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+            wake.notify_one();
+        }
+        if (thread) {
+            thread->wait();
+            delete thread;
+            thread = nullptr;
+        }
+        std::lock_guard<std::mutex> guard(lock);
+        stopping = true;
+    }
+
+    // --- the client library's threads ------------------------------------------------------
+
+    static void onConnected(void *context, char *)
+    {
+        static_cast<Worker *>(context)->connectedNow();
+    }
+    static void onConnectSuccess(void *context, MQTTAsync_successData *)
+    {
+        static_cast<Worker *>(context)->connectedNow();
+    }
+    static void onConnectFailure(void *context, MQTTAsync_failureData *response)
+    {
+        auto *worker = static_cast<Worker *>(context);
+        std::lock_guard<std::mutex> guard(worker->lock);
+        worker->attempting = false;
+        worker->failedAttempt();
+        worker->connectFailed = true;
+        worker->failureCode = response ? response->code : MQTTASYNC_FAILURE;
+        worker->failureMessage = response && response->message ? QString::fromUtf8(response->message) : QString();
+        worker->wake.notify_one();
+    }
+    static void onConnectionLost(void *context, char *)
+    {
+        auto *worker = static_cast<Worker *>(context);
+        std::lock_guard<std::mutex> guard(worker->lock);
+        worker->lostNow(QString());
+    }
+    static int onMessage(void *context, char *topicName, int topicLength, MQTTAsync_message *message)
+    {
+        auto *worker = static_cast<Worker *>(context);
+        const QByteArray topic = topicLength > 0 ? QByteArray(topicName, topicLength) : QByteArray(topicName);
+        const QByteArray body(static_cast<const char *>(message->payload), message->payloadlen);
+        MQTTAsync_freeMessage(&message);
+        MQTTAsync_free(topicName);
+        if (worker->settings.commands && topic == worker->commandTopicBytes()) {
+            MqttPublisher *owner = worker->owner;
+            QMetaObject::invokeMethod(owner, [owner, body] { emit owner->commandReceived(body); },
+                                      Qt::QueuedConnection);
+        }
+        return 1;
+    }
+    static void onSent(void *context, MQTTAsync_successData *)
+    {
+        auto *generation = static_cast<Generation *>(context);
+        generation->worker->sent(generation, true);
+    }
+    static void onSendFailed(void *context, MQTTAsync_failureData *)
+    {
+        auto *generation = static_cast<Generation *>(context);
+        generation->worker->sent(generation, false);
+    }
+    static void onDisconnected(void *context, MQTTAsync_successData *)
+    {
+        auto *worker = static_cast<Worker *>(context);
+        std::lock_guard<std::mutex> guard(worker->lock);
+        worker->disconnectDone = true;
+        worker->wake.notify_one();
+    }
+    static void onDisconnectFailed(void *context, MQTTAsync_failureData *)
+    {
+        onDisconnected(context, nullptr);
+    }
+    static void onOfflineWritten(void *context, MQTTAsync_successData *)
+    {
+        auto *worker = static_cast<Worker *>(context);
+        std::lock_guard<std::mutex> guard(worker->lock);
+        worker->offlineDone = true;
+        worker->wake.notify_one();
+    }
+    static void onOfflineFailed(void *context, MQTTAsync_failureData *)
+    {
+        onOfflineWritten(context, nullptr);
+    }
+
+private:
+    void connectedNow()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (connected || !client)
+            return;
+        attempting = false;
+        retryInterval = std::chrono::milliseconds(0);
+        connected = true;
+        justConnected = true;
+        generations.push_back(std::make_unique<Generation>());
+        generations.back()->worker = this;
+        setKind(MqttState::Kind::Connected, QString());
+        current.since = 0;
+        wake.notify_one();
+    }
+
+    // With lock held.
+    void lostNow(const QString &detail)
+    {
+        if (!connected)
+            return;
+        connected = false;
+        attempting = false;
+        nextAttempt = Clock::now(); // at once: a broker that restarted quickly is taken again
+        current.since = QDateTime::currentMSecsSinceEpoch();
+        setKind(MqttState::Kind::Disconnected, detail);
+        wake.notify_one();
+    }
+
+    void sent(Generation *generation, bool written)
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (generation->inFlight.empty())
+            return;
+        const int count = generation->inFlight.front();
+        generation->inFlight.pop_front();
+        if (written)
+            delivered += count;
+        else
+            dropped += count;
+        if (!generations.empty() && generation == generations.back().get())
+            wake.notify_one();
+    }
+
+    void setKind(MqttState::Kind kind, const QString &detail)
+    {
+        const bool changed = kind != current.kind || detail != current.detail;
+        current.kind = kind;
+        current.detail = detail;
+        if (!changed)
+            return;
+        MqttState snapshot = current;
+        snapshot.waiting = qint64(reports.size());
+        snapshot.dropped = dropped;
+        MqttPublisher *target = owner;
+        QMetaObject::invokeMethod(target, [target, snapshot] { emit target->stateChanged(snapshot); },
+                                  Qt::QueuedConnection);
+    }
+
+    QByteArray commandTopicBytes() const
+    {
+        std::lock_guard<std::mutex> guard(topicLock);
+        return commandTopic;
+    }
+
+    // --- the publishing thread -------------------------------------------------------------
+
+    void run()
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        for (;;) {
+            if (stopRequested && finishing(guard))
+                break;
+            if (topicChanged) {
+                topicChanged = false;
+                const QString topic = wantedTopic;
+                guard.unlock();
+                closeClient(true);
+                openClient(topic);
+                guard.lock();
+            }
+            if (connectFailed) {
+                connectFailed = false;
+                const int code = failureCode;
+                const QString message = failureMessage;
+                guard.unlock();
+                const MqttState::Kind kind = classifyFailure(code, message);
+                guard.lock();
+                if (!connected) {
+                    if (current.since == 0)
+                        current.since = QDateTime::currentMSecsSinceEpoch();
+                    setKind(kind, kind == MqttState::Kind::Disconnected ? message : QString());
+                }
+            }
+            if (client && !connected && !attempting && !stopRequested && Clock::now() >= nextAttempt) {
+                attempt(guard);
+                continue;
+            }
+            if (connected && justConnected) {
+                justConnected = false;
+                guard.unlock();
+                announce();
+                guard.lock();
+                continue;
+            }
+            if (connected && metaChanged) {
+                metaChanged = false;
+                const QByteArray metaJson = MqttPayload::metaJson(meta);
+                guard.unlock();
+                send(metaTopic, metaJson, 1, true, nullptr, 0);
+                guard.lock();
+                continue;
+            }
+            if (connected && !answers.empty()) {
+                const QByteArray answer = std::move(answers.front());
+                answers.pop_front();
+                guard.unlock();
+                send(answerTopic, answer, settings.qos, false, nullptr, 0);
+                guard.lock();
+                continue;
+            }
+            if (connected && !reports.empty() && int(generations.back()->inFlight.size()) < sendWindow) {
+                sendReports(guard);
+                continue;
+            }
+            if (stopRequested)
+                wake.wait_until(guard, std::min(drainDeadline, Clock::now() + std::chrono::milliseconds(20)));
+            else if (client && !connected && !attempting)
+                wake.wait_until(guard, nextAttempt);
+            else
+                wake.wait(guard);
+        }
+    }
+
+    // Hands waiting reports over while the window allows. Called and returns with lock held.
+    void sendReports(std::unique_lock<std::mutex> &guard)
+    {
+        Generation *generation = generations.back().get();
+        int budget = sendWindow - int(generation->inFlight.size());
+        const bool influx = settings.format == MqttSettings::Format::Influx;
+        while (budget > 0 && connected && !reports.empty() && !topicChanged && !justConnected) {
+            QByteArray message = std::move(reports.front());
+            reports.pop_front();
+            int count = 1;
+            if (influx) {
+                while (!reports.empty() && message.size() + reports.front().size() < influxBatchBytes) {
+                    message += '\n';
+                    message += reports.front();
+                    reports.pop_front();
+                    ++count;
+                }
+            }
+            generation->inFlight.push_back(count);
+            --budget;
+            guard.unlock();
+            const bool handed = send(telemetryTopic, message, settings.qos, false, generation, count);
+            guard.lock();
+            if (!handed) {
+                // Not taken (the connection went meanwhile): it goes back to the front, in order.
+                if (!generation->inFlight.empty())
+                    generation->inFlight.pop_back();
+                if (influx) {
+                    const QList<QByteArray> lines = message.split('\n');
+                    for (int i = lines.size() - 1; i >= 0; --i)
+                        reports.push_front(lines.at(i));
+                } else {
+                    reports.push_front(std::move(message));
+                }
+                while (int(reports.size()) > bound) {
+                    reports.pop_front();
+                    ++dropped;
+                }
+                break;
+            }
+        }
+    }
+
+    // What waits is delivered while the deadline allows; then "offline", and the client goes.
+    // Returns true when the thread may end. Called and returns with lock held.
+    bool finishing(std::unique_lock<std::mutex> &guard)
+    {
+        const bool drained = reports.empty() && answers.empty()
+                             && (generations.empty() || generations.back()->inFlight.empty());
+        // A first connection still being made is waited for too: a short run's reports go out.
+        const bool firstAttempt = !connected && current.kind == MqttState::Kind::Connecting && client && !connectFailed
+                                  && (attempting || attemptsMade == 0);
+        if (firstAttempt && Clock::now() < drainDeadline) {
+            if (!attempting)
+                attempt(guard);
+            else
+                wake.wait_until(guard, drainDeadline);
+            return false;
+        }
+        if (connected && !drained && Clock::now() < drainDeadline) {
+            if (justConnected || metaChanged || !answers.empty() || reports.empty()
+                || int(generations.back()->inFlight.size()) >= sendWindow)
+                wake.wait_until(guard, std::min(drainDeadline, Clock::now() + std::chrono::milliseconds(20)));
+            if (!reports.empty() && connected && !justConnected
+                && int(generations.back()->inFlight.size()) < sendWindow)
+                sendReports(guard);
+            return false;
+        }
+        guard.unlock();
+        closeClient(false);
+        guard.lock();
+        return true;
+    }
+
+    void openClient(const QString &topic)
+    {
+        const QByteArray base = topic.toUtf8();
+        {
+            std::lock_guard<std::mutex> guard(topicLock);
+            telemetryTopic = base + "/telemetry";
+            metaTopic = base + "/meta";
+            statusTopic = base + "/status";
+            answerTopic = base + "/answer";
+            commandTopic = base + "/command";
+        }
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            activeTopic = topic;
+        }
+        const QByteArray uri = settings.serverUri().toUtf8();
+        const QByteArray clientId =
+            (settings.clientId.isEmpty() ? QStringLiteral("tolvex-%1-%2")
+                                               .arg(QSysInfo::machineHostName())
+                                               .arg(QCoreApplication::applicationPid())
+                                         : settings.clientId)
+                .toUtf8();
+        MQTTAsync_createOptions createOptions = MQTTAsync_createOptions_initializer;
+        createOptions.MQTTVersion = MQTTVERSION_3_1_1;
+        createOptions.maxBufferedMessages = sendWindow * 4;
+        MQTTAsync handle = nullptr;
+        if (MQTTAsync_createWithOptions(&handle, uri.constData(), clientId.constData(), MQTTCLIENT_PERSISTENCE_NONE,
+                                        nullptr, &createOptions)
+            != MQTTASYNC_SUCCESS) {
+            std::lock_guard<std::mutex> guard(lock);
+            current.since = QDateTime::currentMSecsSinceEpoch();
+            setKind(MqttState::Kind::Disconnected, QStringLiteral("the client could not be made for %1").arg(settings.url));
+            return;
+        }
+        MQTTAsync_setCallbacks(handle, this, &Worker::onConnectionLost, &Worker::onMessage, nullptr);
+        MQTTAsync_setConnected(handle, this, &Worker::onConnected);
+
+        static const char offline[] = "offline";
+        will = MQTTAsync_willOptions_initializer;
+        will.topicName = statusTopic.constData();
+        will.message = nullptr;
+        will.payload.data = offline;
+        will.payload.len = int(sizeof offline - 1);
+        will.retained = 1;
+        will.qos = 1;
+
+        ssl = MQTTAsync_SSLOptions_initializer;
+        caBytes = settings.ca.toUtf8();
+        if (!caBytes.isEmpty())
+            ssl.trustStore = caBytes.constData();
+        ssl.enableServerCertAuth = 1;
+        ssl.verify = 1;
+
+        usernameBytes = settings.username.toUtf8();
+        passwordBytes = settings.password.toUtf8();
+        connectOptions = MQTTAsync_connectOptions_initializer;
+        connectOptions.keepAliveInterval = keepAliveSeconds;
+        connectOptions.cleansession = 1;
+        connectOptions.connectTimeout = connectTimeoutSeconds;
+        connectOptions.MQTTVersion = MQTTVERSION_3_1_1;
+        // The client library's own reconnection looks at its timers every 3 s or so; ours tries
+        // again 1 s after a failure (2 s after several), so a broker that is back is used within 3 s.
+        connectOptions.automaticReconnect = 0;
+        connectOptions.will = &will;
+        if (settings.isTls())
+            connectOptions.ssl = &ssl;
+        if (!usernameBytes.isEmpty())
+            connectOptions.username = usernameBytes.constData();
+        if (!passwordBytes.isEmpty())
+            connectOptions.password = passwordBytes.constData();
+        connectOptions.onSuccess = &Worker::onConnectSuccess;
+        connectOptions.onFailure = &Worker::onConnectFailure;
+        connectOptions.context = this;
+        std::lock_guard<std::mutex> guard(lock);
+        client = handle;
+        retryInterval = std::chrono::milliseconds(0);
+        nextAttempt = Clock::now();
+        attempting = false;
+    }
+
+    // Starts a connection attempt. Called and returns with lock held.
+    void attempt(std::unique_lock<std::mutex> &guard)
+    {
+        attempting = true;
+        ++attemptsMade;
+        MQTTAsync handle = client;
+        guard.unlock();
+        const int result = MQTTAsync_connect(handle, &connectOptions);
+        guard.lock();
+        if (result != MQTTASYNC_SUCCESS) {
+            attempting = false;
+            failedAttempt();
+            if (current.since == 0)
+                current.since = QDateTime::currentMSecsSinceEpoch();
+            setKind(MqttState::Kind::Disconnected, QStringLiteral("the connection could not be started (%1)").arg(result));
+        }
+    }
+
+    // The next attempt after a failed one: 1 s, then 2 s. With lock held.
+    void failedAttempt()
+    {
+        retryInterval = retryInterval.count() == 0 ? std::chrono::milliseconds(1000) : std::chrono::milliseconds(2000);
+        nextAttempt = Clock::now() + retryInterval;
+    }
+
+    // Says "offline" (when connected and clean), disconnects and destroys the client.
+    void closeClient(bool keepState)
+    {
+        MQTTAsync handle;
+        bool wasConnected;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            handle = client;
+            wasConnected = connected;
+            offlineDone = false;
+            disconnectDone = false;
+        }
+        if (!handle)
+            return;
+        const auto deadline = Clock::now() + std::chrono::seconds(1);
+        if (wasConnected) {
+            static const char offline[] = "offline";
+            MQTTAsync_message message = MQTTAsync_message_initializer;
+            message.payload = const_cast<char *>(offline);
+            message.payloadlen = int(sizeof offline - 1);
+            message.qos = 1;
+            message.retained = 1;
+            MQTTAsync_responseOptions response = MQTTAsync_responseOptions_initializer;
+            response.onSuccess = &Worker::onOfflineWritten;
+            response.onFailure = &Worker::onOfflineFailed;
+            response.context = this;
+            if (MQTTAsync_sendMessage(handle, statusTopic.constData(), &message, &response) == MQTTASYNC_SUCCESS) {
+                std::unique_lock<std::mutex> guard(lock);
+                wake.wait_until(guard, deadline, [this] { return offlineDone || !connected; });
+            }
+        }
+        MQTTAsync_disconnectOptions options = MQTTAsync_disconnectOptions_initializer;
+        options.timeout = 500;
+        options.onSuccess = &Worker::onDisconnected;
+        options.onFailure = &Worker::onDisconnectFailed;
+        options.context = this;
+        if (MQTTAsync_disconnect(handle, &options) == MQTTASYNC_SUCCESS) {
+            std::unique_lock<std::mutex> guard(lock);
+            wake.wait_until(guard, deadline + std::chrono::milliseconds(500), [this] { return disconnectDone; });
+        }
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            client = nullptr;
+            connected = false;
+            justConnected = false;
+            if (keepState)
+                current.since = 0;
+        }
+        MQTTAsync_destroy(&handle);
+    }
+
+    // On each connection: "online", the meta document and the command subscription.
+    void announce()
+    {
+        MqttMeta metaNow;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            metaNow = meta;
+            metaChanged = false;
+        }
+        send(statusTopic, QByteArrayLiteral("online"), 1, true, nullptr, 0);
+        send(metaTopic, MqttPayload::metaJson(metaNow), 1, true, nullptr, 0);
+        if (settings.commands) {
+            MQTTAsync handle;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                handle = client;
+            }
+            MQTTAsync_responseOptions response = MQTTAsync_responseOptions_initializer;
+            if (handle)
+                MQTTAsync_subscribe(handle, commandTopic.constData(), 1, &response);
+        }
+    }
+
+    // Hands one message to the client library; false when it does not take it.
+    bool send(const QByteArray &topic, const QByteArray &body, int qos, bool retained, Generation *generation,
+              int count)
+    {
+        Q_UNUSED(count);
+        MQTTAsync handle;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            handle = client;
+        }
+        if (!handle)
+            return false;
+        MQTTAsync_message message = MQTTAsync_message_initializer;
+        message.payload = const_cast<char *>(body.constData());
+        message.payloadlen = body.size();
+        message.qos = qos;
+        message.retained = retained ? 1 : 0;
+        MQTTAsync_responseOptions response = MQTTAsync_responseOptions_initializer;
+        if (generation) {
+            response.onSuccess = &Worker::onSent;
+            response.onFailure = &Worker::onSendFailed;
+            response.context = generation;
+        }
+        return MQTTAsync_sendMessage(handle, topic.constData(), &message, &response) == MQTTASYNC_SUCCESS;
+    }
+
+    // What a failed connection attempt means for the operator.
+    MqttState::Kind classifyFailure(int code, const QString &message) const
+    {
+        if (isLoginRefusal(code))
+            return MqttState::Kind::LoginRefused;
+        const QString host = QUrl(settings.url).host();
+        if (code != MQTTASYNC_SUCCESS && !host.isEmpty()) {
+            const QHostInfo info = QHostInfo::fromName(host);
+            if (info.error() == QHostInfo::HostNotFound || info.addresses().isEmpty())
+                return MqttState::Kind::UnknownHost;
+        }
+        if (code == 3) // server unavailable
+            return MqttState::Kind::Disconnected;
+        if (message.contains(QLatin1String("timeout"), Qt::CaseInsensitive))
+            return MqttState::Kind::NoAnswer;
+        return MqttState::Kind::Disconnected;
+    }
+
+    MqttPublisher *const owner;
+    const MqttSettings settings;
+    int bound = MqttSettings::defaultBufferReports;
+
+    std::mutex formatLock;
+    MqttPayload payload;
+
+    mutable std::mutex topicLock;
+    QByteArray telemetryTopic, metaTopic, statusTopic, answerTopic, commandTopic;
+
+    mutable std::mutex lock;
+    std::condition_variable wake;
+    QThread *thread = nullptr;
+    MQTTAsync client = nullptr;
+    std::deque<QByteArray> reports;
+    std::deque<QByteArray> answers;
+    std::deque<std::unique_ptr<Generation>> generations;
+    MqttMeta meta;
+    QString wantedTopic;
+    QString activeTopic;
+    MqttState current;
+    qint64 dropped = 0;
+    qint64 delivered = 0;
+    bool metaChanged = false;
+    bool topicChanged = false;
+    bool connected = false;
+    bool justConnected = false;
+    bool connectFailed = false;
+    int failureCode = 0;
+    QString failureMessage;
+    bool offlineDone = false;
+    bool disconnectDone = false;
+    bool stopRequested = false;
+    bool stopping = false;
+    bool attempting = false;
+    int attemptsMade = 0;
+    std::chrono::milliseconds retryInterval{0};
+    Clock::time_point nextAttempt;
+    // The connection's options, kept for every attempt (the client library reads them then).
+    MQTTAsync_connectOptions connectOptions = MQTTAsync_connectOptions_initializer;
+    MQTTAsync_willOptions will = MQTTAsync_willOptions_initializer;
+    MQTTAsync_SSLOptions ssl = MQTTAsync_SSLOptions_initializer;
+    QByteArray caBytes, usernameBytes, passwordBytes;
+    Clock::time_point drainDeadline;
+};
+
+MqttPublisher::MqttPublisher(const MqttSettings &settings, QObject *parent)
+    : QObject(parent), worker(std::make_unique<Worker>(this, settings))
+{
+    qRegisterMetaType<MqttState>();
+}
+
+MqttPublisher::~MqttPublisher()
+{
+    stop();
+}
+
+void MqttPublisher::setMeta(const MqttMeta &meta)
+{
+    worker->setMeta(meta);
+}
+
+void MqttPublisher::publishReport(qint64 msSinceEpoch, const QVector<MqttValue> &values)
+{
+    worker->publishReport(msSinceEpoch, values);
+}
+
+void MqttPublisher::publishAnswer(const QByteArray &json)
+{
+    worker->publishAnswer(json);
+}
+
+void MqttPublisher::stop(int timeoutMs)
+{
+    worker->stop(timeoutMs);
+}
+
+MqttState MqttPublisher::state() const
+{
+    return worker->state();
+}
+
+QString MqttPublisher::topic() const
+{
+    return worker->topic();
+}
+
+qint64 MqttPublisher::deliveredReports() const
+{
+    return worker->deliveredReports();
+}
+
+const MqttSettings &MqttPublisher::settings() const
+{
+    return worker->settingsInUse();
+}

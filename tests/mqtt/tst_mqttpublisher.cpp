@@ -1,0 +1,218 @@
+// The publisher on its own against a real mosquitto: what arrives, what a broker that goes
+// away costs, and what the state says when the broker cannot be had.
+#include "mosquittotesting.h"
+#include "mqttpublisher.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace MqttTesting;
+
+namespace {
+
+MqttMeta testMeta()
+{
+    MqttMeta meta;
+    meta.names = QStringList{QStringLiteral("seq"), QStringLiteral("mode")};
+    meta.units = QStringList{QString(), QString()};
+    meta.views = QVector<ParamView>{ViewNum, ViewHex};
+    meta.product = QStringLiteral("Tolvex test");
+    meta.tag = QStringLiteral("t1");
+    meta.version = QStringLiteral("1.7.0");
+    return meta;
+}
+
+QVector<MqttValue> report(int seq)
+{
+    QVector<MqttValue> values(2);
+    values[0].name = QStringLiteral("seq");
+    values[0].number = seq;
+    values[1].name = QStringLiteral("mode");
+    values[1].view = ViewHex;
+    values[1].text = QString::number(seq, 16);
+    return values;
+}
+
+int seqOf(const Message &message)
+{
+    return QJsonDocument::fromJson(message.payload).object().value(QStringLiteral("values")).toObject()
+        .value(QStringLiteral("seq")).toInt(-1);
+}
+
+} // namespace
+
+class TestMqttPublisher : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Reports in order; with "commands", requests come out of commandReceived and answers go
+    // to <topic>/answer.
+    void reportsArriveInOrder()
+    {
+        Broker broker;
+        QString error;
+        QVERIFY2(broker.start(&error), qPrintable(error));
+        MqttSettings settings = MqttSettings::fromUrl(broker.url(), &error);
+        settings.topic = QStringLiteral("bench/1");
+        settings.commands = true;
+        Subscriber subscriber;
+        QVERIFY(subscriber.subscribe(broker.url(), QStringLiteral("bench/1/#")));
+        MqttPublisher publisher(settings);
+        QSignalSpy commands(&publisher, &MqttPublisher::commandReceived);
+        publisher.setMeta(testMeta());
+        QVERIFY(subscriber.waitFor("/status", "online", 5000));
+        // The command subscription follows "online": the request is sent until it is heard.
+        for (int i = 0; i < 20 && commands.isEmpty(); ++i) {
+            QVERIFY(subscriber.publish(QStringLiteral("bench/1/command"), R"({"command":"Set threshold","id":7})"));
+            commands.wait(250);
+        }
+        QVERIFY(!commands.isEmpty());
+        QCOMPARE(commands.first().first().toByteArray(), QByteArray(R"({"command":"Set threshold","id":7})"));
+        publisher.publishAnswer(R"({"id":7,"error":"timeout"})");
+        QVERIFY(subscriber.waitFor("/answer", R"({"id":7,"error":"timeout"})", 5000));
+        for (int i = 0; i < 1000; ++i)
+            publisher.publishReport(1765182031000 + i, report(i));
+        QVERIFY(waitUntil([&] { return subscriber.count("/telemetry") == 1000; }, 10000));
+        const QVector<Message> got = subscriber.messages("/telemetry");
+        for (int i = 0; i < got.size(); ++i)
+            QCOMPARE(seqOf(got.at(i)), i);
+        QCOMPARE(publisher.state().kind, MqttState::Kind::Connected);
+    }
+
+    // The broker away for 5 s: the reports of the gap wait up to the bound and go out in order
+    // once it is back (within 3 s); the oldest beyond the bound are dropped, and counted exactly.
+    void brokerRestartKeepsTheGapWithinTheBound()
+    {
+        Broker broker;
+        broker.setPersistent(true);
+        QString error;
+        QVERIFY2(broker.start(&error), qPrintable(error));
+        Subscriber subscriber;
+        QVERIFY(subscriber.subscribe(broker.url(), QStringLiteral("gap/#"), 1, QString(), QString(), QString(), true));
+        MqttSettings settings = MqttSettings::fromUrl(broker.url(), &error);
+        settings.topic = QStringLiteral("gap");
+        settings.bufferReports = 300;
+        MqttPublisher publisher(settings);
+        QSignalSpy states(&publisher, &MqttPublisher::stateChanged);
+        publisher.setMeta(testMeta());
+        for (int i = 0; i < 100; ++i)
+            publisher.publishReport(1765182031000 + i, report(i));
+        QVERIFY(waitUntil([&] { return subscriber.count("/telemetry") == 100; }, 10000));
+
+        broker.stop();
+        QVERIFY(waitUntil([&] { return publisher.state().kind != MqttState::Kind::Connected; }, 5000));
+        QElapsedTimer away;
+        away.start();
+        for (int i = 100; i < 600; ++i)
+            publisher.publishReport(1765182031000 + i, report(i));
+        const MqttState during = publisher.state();
+        QCOMPARE(during.waiting, qint64(300));
+        QCOMPARE(during.dropped, qint64(200));
+        QVERIFY(during.since > 0);
+        QVERIFY2(during.englishText().contains(QLatin1String("500 reports not delivered (200 dropped)")),
+                 qPrintable(during.englishText()));
+        QTest::qWait(int(qMax<qint64>(0, 5000 - away.elapsed())));
+
+        QVERIFY2(broker.start(&error), qPrintable(error));
+        QElapsedTimer back;
+        back.start();
+        QVERIFY(waitUntil([&] { return publisher.state().connected(); }, 5000));
+        QVERIFY2(back.elapsed() <= 3000, qPrintable(QString::number(back.elapsed())));
+        QVERIFY(waitUntil([&] { return subscriber.count("/telemetry") == 400; }, 10000));
+        QTest::qWait(300);
+        const QVector<Message> got = subscriber.messages("/telemetry");
+        QCOMPARE(got.size(), 400);
+        for (int i = 0; i < got.size(); ++i)
+            QCOMPARE(seqOf(got.at(i)), i < 100 ? i : i + 200);
+        QCOMPARE(publisher.state().dropped, qint64(200));
+        QCOMPARE(publisher.state().waiting, qint64(0));
+        // The front end heard of the loss and of the return, each once.
+        QVERIFY(waitUntil([&] { return states.size() >= 3; }, 2000));
+        QCOMPARE(states.last().first().value<MqttState>().kind, MqttState::Kind::Connected);
+    }
+
+    // A broker that cannot be had: the state says why, and reports wait without blocking.
+    void brokerThatCannotBeHad_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("wrong password") << "password" << int(MqttState::Kind::LoginRefused);
+        QTest::newRow("unknown host") << "host" << int(MqttState::Kind::UnknownHost);
+        QTest::newRow("no answer") << "silent" << int(MqttState::Kind::NoAnswer);
+        QTest::newRow("untrusted certificate") << "tls" << int(MqttState::Kind::Disconnected);
+    }
+    void brokerThatCannotBeHad()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, kind);
+        Broker broker;
+        QTcpServer silent;
+        Certificates certificates;
+        MqttSettings settings;
+        QString error;
+        if (how == QLatin1String("password")) {
+            QVERIFY2(broker.setPassword(QStringLiteral("bench"), QStringLiteral("right"), &error), qPrintable(error));
+            QVERIFY2(broker.start(&error), qPrintable(error));
+            settings = MqttSettings::fromUrl(broker.url(), &error);
+            settings.username = QStringLiteral("bench");
+            settings.password = QStringLiteral("wrong");
+        } else if (how == QLatin1String("host")) {
+            settings = MqttSettings::fromUrl(QStringLiteral("mqtt://no-such-broker.invalid"), &error);
+        } else if (how == QLatin1String("silent")) {
+            QVERIFY(silent.listen(QHostAddress::LocalHost));
+            settings = MqttSettings::fromUrl(QStringLiteral("mqtt://127.0.0.1:%1").arg(silent.serverPort()), &error);
+        } else {
+            QVERIFY2(certificates.make(broker.path(), &error), qPrintable(error));
+            broker.setTls(certificates);
+            QVERIFY2(broker.start(&error), qPrintable(error));
+            settings = MqttSettings::fromUrl(broker.url(), &error); // no "ca": the system's, which do not know it
+        }
+        QVERIFY(settings.enabled);
+        settings.topic = QStringLiteral("nowhere");
+        MqttPublisher publisher(settings);
+        QSignalSpy states(&publisher, &MqttPublisher::stateChanged);
+        publisher.setMeta(testMeta());
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < 20000; ++i)
+            publisher.publishReport(1765182031000 + i, report(i));
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(waitUntil([&] { return int(publisher.state().kind) == kind; }, 12000),
+                 qPrintable(publisher.state().englishText()));
+        QCOMPARE(publisher.state().undelivered(), qint64(20000));
+        QCOMPARE(publisher.deliveredReports(), qint64(0));
+        QVERIFY(waitUntil([&] { return !states.isEmpty(); }, 1000));
+        timer.restart();
+        publisher.stop();
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    // mqtts with the CA that signed the broker's certificate.
+    void tlsWithTheTestsCa()
+    {
+        Broker broker;
+        Certificates certificates;
+        QString error;
+        QVERIFY2(certificates.make(broker.path(), &error), qPrintable(error));
+        broker.setTls(certificates);
+        QVERIFY2(broker.start(&error), qPrintable(error));
+        Subscriber subscriber;
+        QVERIFY(subscriber.subscribe(broker.url(), QStringLiteral("tls/#"), 0, certificates.caFile));
+        MqttSettings settings = MqttSettings::fromUrl(broker.url(), &error);
+        settings.topic = QStringLiteral("tls");
+        settings.ca = certificates.caFile;
+        MqttPublisher publisher(settings);
+        publisher.setMeta(testMeta());
+        for (int i = 0; i < 50; ++i)
+            publisher.publishReport(1765182031000 + i, report(i));
+        QVERIFY2(waitUntil([&] { return subscriber.count("/telemetry") == 50; }, 10000),
+                 qPrintable(publisher.state().englishText()));
+        QVERIFY(subscriber.waitFor("/status", "online", 1000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMqttPublisher)
+#include "tst_mqttpublisher.moc"
