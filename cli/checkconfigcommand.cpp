@@ -1,8 +1,12 @@
 // tolvexctl check-config: every problem of a configuration file.
 #include "configuration.h"
 #include "exitstatus.h"
+#include "mqttsettings.h"
 #include "output.h"
 #include "subcommand.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace {
 
@@ -23,7 +27,8 @@ public:
         if (arguments.size() > 1)
             return usageError(QStringLiteral("one file at a time"));
         const QString path = arguments.isEmpty() ? common.configPath : arguments.first();
-        const Configuration configuration = Configuration::load(path);
+        Configuration configuration = Configuration::load(path);
+        MqttSettings::read(QJsonDocument::fromJson(configuration.text).object(), path, &configuration.problems);
         for (const ConfigurationProblem &problem : configuration.problems) {
             if (problem.kind == ConfigurationProblem::Kind::JsonSyntax)
                 Output::line(QStringLiteral("%1:%2:%3: %4").arg(path).arg(problem.line).arg(problem.column).arg(problem.message));

@@ -7,11 +7,15 @@ namespace LineFormat {
 
 QByteArray timestamp()
 {
+    return timestamp(QDateTime::currentMSecsSinceEpoch());
+}
+
+QByteArray timestamp(qint64 now)
+{
     // Formatting a date costs far more than a report takes to decode: the text up to the
     // seconds is kept while the second lasts.
     static qint64 cachedSecond = -1;
     static QByteArray cachedPrefix;
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
     const qint64 second = now / 1000;
     if (second != cachedSecond) {
         cachedSecond = second;

@@ -10,6 +10,8 @@ namespace LineFormat {
 
 // The current time, UTC, ISO 8601 with milliseconds: 2026-12-08T08:20:00.123Z.
 QByteArray timestamp();
+// The same for a time in ms since 1970.
+QByteArray timestamp(qint64 msSinceEpoch);
 // A CSV field: quoted (quotes doubled) when it holds a comma, a quote or a line break.
 QByteArray csvField(const QString &text);
 // A JSON string with its quotes.

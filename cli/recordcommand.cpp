@@ -4,11 +4,15 @@
 #include "devicelink.h"
 #include "devicetag.h"
 #include "exitstatus.h"
+#include "mqttlink.h"
 #include "output.h"
+#include "reportdecoder.h"
+#include "reportlayout.h"
 #include "recordingwriter.h"
 #include "runlimits.h"
 #include "subcommand.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QFileInfo>
 
@@ -25,7 +29,10 @@ public:
                               "exists) until a count, a duration, Ctrl+C or the device's departure ends it. "
                               "Tolvex_Client --replay FILE plays it back; tolvexctl decode FILE decodes it.");
     }
-    QList<QCommandLineOption> options() const override { return RunLimits::options(); }
+    QList<QCommandLineOption> options() const override
+    {
+        return QList<QCommandLineOption>{MqttLink::option()} + RunLimits::options();
+    }
 
     int run(const QCommandLineParser &parser, const QStringList &arguments, const CommonOptions &common) override
     {
@@ -41,10 +48,22 @@ public:
         Configuration configuration;
         if (!readConfiguration(common, &configuration))
             return ExitStatus::badConfig;
+        MqttLink mqtt;
+        const QString mqttError = mqtt.read(parser, configuration);
+        if (!mqttError.isEmpty())
+            return usageError(mqttError);
         DeviceLink link(common);
         int status = link.start(configuration);
         if (status != ExitStatus::ok)
             return status;
+        // Telemetry is decoded only to be published.
+        std::unique_ptr<ReportDecoder> decoder;
+        if (mqtt.enabled() && configuration.telemetry.id == 0) {
+            decoder = std::make_unique<ReportDecoder>(configuration.descriptions());
+            mqtt.start(configuration.telemetry, link.product(), deviceTag(link.product(), link.path()));
+        }
+        ReportDecoder::Fields fields;
+        QStringList texts;
 
         RecordingFormat::Header header;
         header.product = link.product();
@@ -72,6 +91,9 @@ public:
             if (count >= 0 && recorded >= count)
                 return;
             writer.record(RecordingFormat::RecordKind::Report, report, readNs);
+            if (decoder && report.size() > ReportLayout::idByte && report.at(ReportLayout::idByte) == 0
+                && decoder->decodeFields(report, &fields, &texts))
+                mqtt.publish(QDateTime::currentMSecsSinceEpoch(), fields, texts);
             if (++recorded == count)
                 finish(ExitStatus::ok);
         });
@@ -85,6 +107,7 @@ public:
         // Reports already read when the end came are recorded too (up to the count).
         link.stop();
         writer.close();
+        mqtt.stop();
         if (writer.failed()) {
             complain(QStringLiteral("%1: %2; the recording holds what came before")
                          .arg(arguments.first(), writer.errorString()));

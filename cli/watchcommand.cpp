@@ -3,7 +3,9 @@
 #include "configuration.h"
 #include "devicelink.h"
 #include "exitstatus.h"
+#include "devicetag.h"
 #include "lineformat.h"
+#include "mqttlink.h"
 #include "output.h"
 #include "reportdecoder.h"
 #include "reportlayout.h"
@@ -11,14 +13,17 @@
 #include "runlimits.h"
 #include "subcommand.h"
 
+#include <QDateTime>
 #include <QEventLoop>
+#include <QSysInfo>
 
 namespace {
 
 const QCommandLineOption formatOption(QStringLiteral("format"),
                                       QStringLiteral("Output format: csv (the default; a header line with names and "
-                                                     "units first) or jsonl (one JSON object per line)."),
-                                      QStringLiteral("csv|jsonl"), QStringLiteral("csv"));
+                                                     "units first), jsonl (one JSON object per line) or influx "
+                                                     "(InfluxDB line protocol, as published to MQTT)."),
+                                      QStringLiteral("csv|jsonl|influx"), QStringLiteral("csv"));
 
 class WatchCommand : public Subcommand
 {
@@ -31,7 +36,7 @@ public:
     }
     QList<QCommandLineOption> options() const override
     {
-        return QList<QCommandLineOption>{formatOption} + RunLimits::options();
+        return QList<QCommandLineOption>{formatOption, MqttLink::option()} + RunLimits::options();
     }
 
     int run(const QCommandLineParser &parser, const QStringList &arguments, const CommonOptions &common) override
@@ -39,9 +44,10 @@ public:
         if (!arguments.isEmpty())
             return usageError(QStringLiteral("unexpected argument '%1'").arg(arguments.first()));
         const QString format = parser.value(formatOption);
-        if (format != QLatin1String("csv") && format != QLatin1String("jsonl"))
-            return usageError(QStringLiteral("--format is csv or jsonl, not '%1'").arg(format));
+        if (format != QLatin1String("csv") && format != QLatin1String("jsonl") && format != QLatin1String("influx"))
+            return usageError(QStringLiteral("--format is csv, jsonl or influx, not '%1'").arg(format));
         const bool csv = format == QLatin1String("csv");
+        const bool influx = format == QLatin1String("influx");
         RunLimits limits;
         const QString limitsError = limits.read(parser);
         if (!limitsError.isEmpty())
@@ -52,11 +58,20 @@ public:
         if (!readTelemetryConfiguration(common, &configuration))
             return ExitStatus::badConfig;
         const CommandDescription &telemetry = configuration.telemetry;
+        MqttLink mqtt;
+        const QString mqttError = mqtt.read(parser, configuration);
+        if (!mqttError.isEmpty())
+            return usageError(mqttError);
 
         DeviceLink link(common);
         int status = link.start(configuration);
         if (status != ExitStatus::ok)
             return status;
+        const QString tag = deviceTag(link.product(), link.path());
+        mqtt.start(telemetry, link.product(), tag);
+        MqttPayload influxLines;
+        influxLines.setInfluxTags(QSysInfo::machineHostName(), tag);
+        QVector<MqttValue> influxValues;
 
         const QStringList keys = LineFormat::uniqueNames(telemetry.inNames);
         QVector<QByteArray> jsonKeys;
@@ -70,7 +85,7 @@ public:
                                                                      + units + QLatin1Char(')'));
             }
             Output::line(header);
-        } else {
+        } else if (!influx) {
             for (const QString &key : keys)
                 jsonKeys << LineFormat::jsonString(key) + ':';
         }
@@ -89,13 +104,20 @@ public:
         };
 
         QStringList texts;
+        ReportDecoder::Fields fields;
         QObject::connect(&link, &DeviceLink::report, &loop, [&](const QByteArray &report) {
             if (countReached || report.size() <= ReportLayout::idByte || report.at(ReportLayout::idByte) != 0)
                 return;
-            if (!decoder.decode(report, &texts))
+            texts.clear();
+            if (!decoder.decodeFields(report, &fields, &texts))
                 return;
-            QByteArray line = LineFormat::timestamp();
-            if (csv) {
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            mqtt.publish(now, fields, texts);
+            QByteArray line = LineFormat::timestamp(now);
+            if (influx) {
+                MqttLink::fill(&influxValues, telemetry, fields, texts);
+                line = influxLines.influx(now, influxValues);
+            } else if (csv) {
                 for (const QString &text : qAsConst(texts)) {
                     line += ',';
                     line += LineFormat::csvField(text);
@@ -111,7 +133,8 @@ public:
                 json += "}}";
                 line = json;
             }
-            Output::line(line);
+            if (!line.isEmpty() || !influx) // an influx line needs a value that is a number or a text
+                Output::line(line);
             if (Output::failed())
                 finish(ExitStatus::failure);
             if (++printed == count) {
@@ -125,6 +148,7 @@ public:
         // What was read before the end is printed too; the simulated device's telemetry, sent
         // before the end, is all read first, so that a count of it shows nothing was lost.
         link.stop(status == ExitStatus::ok && !countReached);
+        mqtt.stop();
         if (!Output::flush() && status == ExitStatus::ok)
             status = ExitStatus::failure;
         if (link.simulation() && link.simulation()->wantsStats()) {

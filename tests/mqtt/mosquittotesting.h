@@ -362,7 +362,14 @@ public:
         }
         return some;
     }
-    int count(const QByteArray &suffix) const { return messages(suffix).size(); }
+    int count(const QByteArray &suffix) const
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        int found = 0;
+        for (const Message &message : received)
+            found += message.topic.endsWith(suffix) ? 1 : 0;
+        return found;
+    }
     void clear()
     {
         std::lock_guard<std::mutex> guard(lock);
