@@ -3,7 +3,7 @@
 #include "dataparser.h"
 #include "fieldcodec.h"
 #include "mainwindowform.h"
-#include "recordingwriter.h"
+#include "devicesession.h"
 #include "reportlayout.h"
 #include "requestframe.h"
 #include "usbhid.h"
@@ -49,7 +49,7 @@ void MainWindow::on_pbSend_clicked()
         return;
     }
     appendRequestRecord(request);
-    recorder->record(RecordingFormat::RecordKind::Request, request);
+    session->recordRequest(request);
     setAnswerTexts(tr("ждём..."));
     setExchangeControlsEnabled(false);
     expectedAnswerId = static_cast<unsigned char>(request.at(ReportLayout::idByte));

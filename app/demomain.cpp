@@ -22,8 +22,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "--replay is for Tolvex_Client: the demo always runs its simulated device.\n");
         return 2;
     }
+    // The simulated platform, handed to the window's device session.
     SimPlatform platform;
-    HidPlatform::install(&platform);
     int exitCode = 0;
     {
         // The device is plugged in before the window lists devices; it talks as the same
@@ -31,7 +31,7 @@ int main(int argc, char *argv[])
         DemoControlWindow control(platform, SimConfig::read(options.configPath.isEmpty()
                                                                 ? SimConfig::besideExecutable()
                                                                 : options.configPath));
-        MainWindow window(options);
+        MainWindow window(options, &platform);
         window.show();
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
         QApplication::setPalette(darkPalette());
@@ -41,6 +41,5 @@ int main(int argc, char *argv[])
         control.show();
         exitCode = application.exec();
     }
-    HidPlatform::install(nullptr);
     return exitCode;
 }

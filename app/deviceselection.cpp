@@ -4,7 +4,6 @@
 #include "dataparser.h"
 #include "devicesession.h"
 #include "mainwindowform.h"
-#include "recordingwriter.h"
 #include "usbhid.h"
 
 #include <QComboBox>
@@ -84,7 +83,6 @@ void MainWindow::showDevices(const DeviceList &listed, int chosen)
 
     connect(form->cbCurrentDevice, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::changeCurrentDevice);
-    recorder->noteDevice(currentDeviceName, currentDevicePath);
 }
 
 void MainWindow::changeCurrentDevice(int index)
@@ -93,8 +91,7 @@ void MainWindow::changeCurrentDevice(int index)
         return;
     currentDeviceName = devices[index].first;
     currentDevicePath = devices[index].second;
-    recorder->noteDevice(currentDeviceName, currentDevicePath);
-    session->choose(index); // says how the open went
+    session->choose(index); // says how the open went, and records the change
     parser->resetPlotData();
 }
 

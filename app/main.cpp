@@ -1,8 +1,8 @@
 #include "darkpalette.h"
 #include "mainwindow.h"
+#include "programplatform.h"
 #include "replaycontrol.h"
 #include "replayplatform.h"
-#include "systemplatform.h"
 #include "windowlanguage.h"
 
 #include <QApplication>
@@ -10,7 +10,6 @@
 #include <QStyleFactory>
 
 #include <cstdio>
-#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -18,37 +17,25 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(TOLVEX_VERSION_TEXT));
     const WindowOptions options = WindowOptions::fromCommandLine(QApplication::arguments());
     installWindowLanguage(windowLanguage(options));
-    // The real devices, or a recording played back as one; installed before the window
-    // lists them.
-    std::unique_ptr<HidPlatform> platform;
-    ReplayPlatform *replay = nullptr;
-    if (!options.replayPath.isEmpty()) {
-        auto recording = std::make_unique<ReplayPlatform>();
-        if (!recording->load(options.replayPath, options.replaySpeed)) {
-            std::fprintf(stderr, "%s\n", qPrintable(recording->errorString()));
-            return 1;
-        }
-        replay = recording.get();
-        platform = std::move(recording);
-    } else {
-        platform = makeSystemPlatform();
+    // The real devices, or a recording played back as one; chosen before the window lists
+    // them, and gone after it.
+    ProgramPlatform platform;
+    if (!options.replayPath.isEmpty() && !platform.replay(options.replayPath, options.replaySpeed)) {
+        std::fprintf(stderr, "%s\n", qPrintable(platform.errorString()));
+        return 1;
     }
-    HidPlatform::install(platform.get());
-    int exitCode = 0;
-    {
-        MainWindow window(options);
-        if (replay) {
-            window.statusBar()->addPermanentWidget(new ReplayControl(*replay, options.replayPath, &window));
-            // Never more than a second of a fast device's reports waiting to be decoded.
-            replay->setBacklogLimit([&window] { return window.reportBacklog(); }, 24000);
-        }
-        window.show();
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
-        QApplication::setPalette(darkPalette());
-        exitCode = application.exec();
-        if (replay)
-            replay->setBacklogLimit(nullptr, 0);
+    MainWindow window(options, platform.platform());
+    ReplayPlatform *replay = platform.replayed();
+    if (replay) {
+        window.statusBar()->addPermanentWidget(new ReplayControl(*replay, options.replayPath, &window));
+        // Never more than a second of a fast device's reports waiting to be decoded.
+        replay->setBacklogLimit([&window] { return window.reportBacklog(); }, 24000);
     }
-    HidPlatform::install(nullptr);
+    window.show();
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
+    QApplication::setPalette(darkPalette());
+    const int exitCode = application.exec();
+    if (replay)
+        replay->setBacklogLimit(nullptr, 0);
     return exitCode;
 }

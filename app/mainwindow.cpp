@@ -4,7 +4,6 @@
 #include "devicesession.h"
 #include "hidplatform.h"
 #include "mainwindowform.h"
-#include "recordingwriter.h"
 #include "usbhid.h"
 
 #include <QCloseEvent>
@@ -16,6 +15,11 @@
 MainWindow::MainWindow(QWidget *parent) : MainWindow(WindowOptions(), parent) {}
 
 MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
+    : MainWindow(options, HidPlatform::instance(), parent)
+{
+}
+
+MainWindow::MainWindow(const WindowOptions &options, HidPlatform *platform, QWidget *parent)
     : QMainWindow(parent), options(options), form(new MainWindowForm),
       colourCycle{Qt::red,       Qt::blue,    Qt::darkRed,     Qt::darkGreen,
                   Qt::darkBlue,  Qt::magenta, Qt::darkCyan,    Qt::darkMagenta}
@@ -33,8 +37,8 @@ MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
 
     loadConfig();
 
-    // The platform the program installed: the system's, the simulated one or a replay.
-    session = new DeviceSession(HidPlatform::instance(), this);
+    // The platform handed in: the system's, the simulated one or a replay.
+    session = new DeviceSession(platform, this);
     usb = session->link();
     parser = new DataParser(telemetry, maxPlotXPoints, this);
     parser->setTimeAxis(plotTimeAxis);
@@ -97,7 +101,6 @@ MainWindow::~MainWindow()
                      "session file and the value logs end without them.\n",
                      dropped, int(DataParser::stopDecodeLimit.count() / 1000));
     }
-    recorder.reset();
     qDeleteAll(commands);
     commands.clear();
     delete form;

@@ -14,7 +14,6 @@
 #include <atomic>
 #include <memory>
 
-class RecordingWriter;
 class QCheckBox;
 class QCustomPlot;
 class QLabel;
@@ -24,6 +23,7 @@ class QTimer;
 class QTreeWidgetItem;
 class DataParser;
 class DeviceSession;
+class HidPlatform;
 class MainWindowForm;
 class PlotCursors;
 class PlotNavigation;
@@ -39,8 +39,12 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
+    // On the installed platform (HidPlatform::install), as the tests build it.
     explicit MainWindow(QWidget *parent = nullptr);
     explicit MainWindow(const WindowOptions &options, QWidget *parent = nullptr);
+    // On the platform the program chose (not owned; it outlives the window): the device
+    // session beneath the window talks through it alone.
+    MainWindow(const WindowOptions &options, HidPlatform *platform, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Reports received and not yet decoded. Any thread.
@@ -104,7 +108,7 @@ private:
     // sessionrecording.cpp
     void startSessionLog();
     void connectRecorder();
-    void recordingBroke();
+    void recordingBroke(const QString &error, const QString &fileName);
     // commandexchange.cpp
     void handleAnswer(const DecodedAnswer &answer);
     void setAnswerTexts(const QString &text);
@@ -156,8 +160,7 @@ private:
     bool sessionLogEnabled = true;
     bool plotTimeAxis = false;
     QByteArray configurationText; // as read, for the header of a recording
-    // Records reports (on the exchange thread) and requests while "Записывать сеанс" is on.
-    std::unique_ptr<RecordingWriter> recorder;
+    bool endingRecording = false; // the operator is ending the session's recording
 
     friend class MainWindowProbe; // tests read the window's state through it
 };

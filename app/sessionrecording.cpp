@@ -3,7 +3,6 @@
 
 #include "dataparser.h"
 #include "devicesession.h"
-#include "devicetag.h"
 #include "mainwindowform.h"
 #include "recordingwriter.h"
 #include "sessioncsv.h"
@@ -28,34 +27,23 @@ void MainWindow::startSessionLog()
 
 void MainWindow::connectRecorder()
 {
-    recorder = std::make_unique<RecordingWriter>();
-    // Buffered on the exchange thread as each report is read, with the time the session read
-    // it; the writer's own thread puts them into the file.
-    RecordingWriter *writer = recorder.get();
-    connect(session, &DeviceSession::reportRead, this,
-            [writer](const QByteArray &report, qint64 readNs) {
-                writer->record(RecordingFormat::RecordKind::Report, report, readNs);
-            },
-            Qt::DirectConnection);
-    // A recording that breaks is said at once, not when the operator ends it.
-    writer->setFailureHandler([this] {
-        QMetaObject::invokeMethod(this, &MainWindow::recordingBroke, Qt::QueuedConnection);
-    });
+    // The session records every report with the time it read it; a recording that breaks is
+    // its notice, said here at once rather than when the operator ends it.
+    connect(session, &DeviceSession::recordingBroke, this, &MainWindow::recordingBroke);
 }
 
-void MainWindow::recordingBroke()
+void MainWindow::recordingBroke(const QString &error, const QString &fileName)
 {
-    // Ended by the operator meanwhile (and said in the status bar), or another one begun.
-    if (!recorder->isOpen() || !recorder->failed())
+    // Ended by the operator: the status bar says how it ended.
+    if (endingRecording)
         return;
-    recorder->close();
     const QSignalBlocker blocker(form->cbRecord);
     form->cbRecord->setChecked(false);
     // The notice above the plots says it; the status bar no longer says it is recording.
-    const QString recordingText = tr("Запись сеанса: %1").arg(QDir::toNativeSeparators(recorder->fileName()));
+    const QString recordingText = tr("Запись сеанса: %1").arg(QDir::toNativeSeparators(fileName));
     if (form->statusBar->currentMessage() == recordingText)
         form->statusBar->clearMessage();
-    showRecordingFailure(recorder->errorString(), recorder->fileName());
+    showRecordingFailure(error, fileName);
 }
 
 int MainWindow::reportBacklog() const
@@ -65,37 +53,35 @@ int MainWindow::reportBacklog() const
 
 void MainWindow::on_cbRecord_toggled(bool checked)
 {
+    const RecordingWriter &recording = session->recording();
     if (!checked) {
-        if (!recorder->isOpen())
+        if (!session->isRecording())
             return;
-        recorder->close();
-        const QString name = QDir::toNativeSeparators(recorder->fileName());
-        if (recorder->failed()) {
+        endingRecording = true;
+        session->stopRecording();
+        endingRecording = false;
+        const QString name = QDir::toNativeSeparators(recording.fileName());
+        if (recording.failed()) {
             form->statusBar->showMessage(tr("Запись сеанса прервана (%1): %2")
-                                             .arg(recorder->errorString(), name));
+                                             .arg(recording.errorString(), name));
         } else {
             form->statusBar->showMessage(tr("Запись сеанса сохранена: %1 (%2 записей)")
-                                             .arg(name).arg(recorder->recordCount()));
+                                             .arg(name).arg(recording.recordCount()));
         }
         return;
     }
 
-    RecordingFormat::Header header;
-    header.product = currentDeviceName;
-    header.path = currentDevicePath;
-    if (!currentDevicePath.isEmpty())
-        header.tag = deviceTag(currentDeviceName, currentDevicePath);
-    header.configuration = configurationText;
     const QString base = QStringLiteral("recording-")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString path = QDir::current().filePath(base + QStringLiteral(".tvxr"));
     for (int n = 2; QFile::exists(path); ++n)
         path = QDir::current().filePath(base + QStringLiteral("-%1.tvxr").arg(n));
-    if (!recorder->open(path, header)) {
+    // The header names the session's chosen device, the one the window shows.
+    if (!session->startRecording(path, configurationText)) {
         const QSignalBlocker blocker(form->cbRecord);
         form->cbRecord->setChecked(false);
-        form->statusBar->showMessage(tr("Не удалось начать запись сеанса: %1").arg(recorder->errorString()));
+        form->statusBar->showMessage(tr("Не удалось начать запись сеанса: %1").arg(recording.errorString()));
         return;
     }
-    form->statusBar->showMessage(tr("Запись сеанса: %1").arg(QDir::toNativeSeparators(recorder->fileName())));
+    form->statusBar->showMessage(tr("Запись сеанса: %1").arg(QDir::toNativeSeparators(recording.fileName())));
 }

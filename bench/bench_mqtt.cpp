@@ -4,6 +4,7 @@
 //                               subscriber gets every report of a 3 s run, in order
 //   mqtt.latency_p99_ms         from the hand-over of a decoded report (publishReport) to the
 //                               subscriber having it, at 1,000 reports/s for 5 s
+//   mqtt.latency_p50_ms         the same run's median, which a busy machine moves less
 //   mqtt.reconnect_s            from the broker listening again (after 5 s away) to the
 //                               publisher connected, the longest of three
 //   mqtt.lost_while_connected   reports missing at the subscriber in the latency run and the
@@ -171,6 +172,7 @@ int main(int argc, char **argv)
     }
 
     int sustained = 0;
+    int previous = 0;
     qint64 lost = 0;
     for (const int rate : {6000, 12000, 24000, 36000, 48000}) {
         const RunResult run = publishAt(broker, rate, 3, QStringLiteral("bench/rate%1").arg(rate));
@@ -178,9 +180,13 @@ int main(int argc, char **argv)
                      run.sent, run.received, run.dropped, run.inOrder ? "" : ", out of order");
         if (rate == 24000)
             lost += run.sent - run.received;
-        if (run.sent == 0 || run.received != run.sent || !run.inOrder)
+        // The 24,000 reports/s run is made whatever came before: lost_while_connected counts it.
+        const bool kept = run.sent > 0 && run.received == run.sent && run.inOrder;
+        if (kept && sustained == previous)
+            sustained = rate;
+        previous = rate;
+        if (!kept && rate >= 24000)
             break;
-        sustained = rate;
     }
 
     RunResult paced = publishAt(broker, 1000, 5, QStringLiteral("bench/latency"));
@@ -202,6 +208,8 @@ int main(int argc, char **argv)
 
     std::printf("mqtt.publish_reports_per_s: %d reports/s\n", sustained);
     std::printf("mqtt.latency_p99_ms: %.2f ms\n", p99);
+    if (!paced.latenciesMs.empty())
+        std::printf("mqtt.latency_p50_ms: %.2f ms\n", paced.latenciesMs[paced.latenciesMs.size() / 2]);
     std::printf("mqtt.reconnect_s: %.2f s\n", reconnect);
     std::printf("mqtt.lost_while_connected: %lld reports\n", lost);
     double load[1] = {0};

@@ -6,15 +6,18 @@
 #include "exitstatus.h"
 #include "hidplatform.h"
 #include "output.h"
+#include "programplatform.h"
 #include "simulation.h"
-#include "systemplatform.h"
 #include "usbhid.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 
-DeviceLink::DeviceLink(const CommonOptions &common, QObject *parent) : QObject(parent), common(common) {}
+DeviceLink::DeviceLink(const CommonOptions &common, QObject *parent)
+    : QObject(parent), common(common), platformChoice(std::make_unique<ProgramPlatform>())
+{
+}
 
 DeviceLink::~DeviceLink()
 {
@@ -26,7 +29,6 @@ DeviceLink::~DeviceLink()
 
 int DeviceLink::installPlatform(const Configuration &configuration)
 {
-    HidPlatform *platform = nullptr;
     if (common.simulate) {
         sim = new Simulation;
         QString error;
@@ -35,12 +37,9 @@ int DeviceLink::installPlatform(const Configuration &configuration)
             return ExitStatus::usage;
         }
         sim->start(configuration);
-        platform = sim->platform();
-    } else {
-        systemPlatform = makeSystemPlatform();
-        platform = systemPlatform.get();
+        platformChoice->useStandIn(sim->platform());
     }
-    session = new DeviceSession(platform, this);
+    session = new DeviceSession(platformChoice->platform(), this);
     // The session keeps to the device it opened first: another one plugged in meanwhile is
     // not what the run was asked to follow.
     session->setStayWithPreferred(true);
@@ -74,8 +73,7 @@ int DeviceLink::start(const Configuration &configuration)
 
 DeviceList DeviceLink::devices() const
 {
-    DeviceList all;
-    usbHID::findDevices(all);
+    const DeviceList all = session->listDevices();
     if (common.device.isEmpty())
         return all;
     const int index = indexOfDevice(all, common.device);
@@ -99,10 +97,17 @@ QString DeviceLink::deviceText() const
 
 int DeviceLink::open()
 {
+    const int status = openDevice();
+    if (status == ExitStatus::ok)
+        startExchange();
+    return status;
+}
+
+int DeviceLink::openDevice()
+{
     const DeviceList candidates = devices();
     if (candidates.isEmpty()) {
-        DeviceList all;
-        usbHID::findDevices(all);
+        const DeviceList all = session->listDevices();
         if (all.isEmpty() || common.device.isEmpty())
             complain(QStringLiteral("no device found (USB 0483:5750)"));
         else
@@ -119,8 +124,12 @@ int DeviceLink::open()
         return ExitStatus::cannotOpen;
     }
     started = true;
-    session->start();
     return ExitStatus::ok;
+}
+
+void DeviceLink::startExchange()
+{
+    session->start();
 }
 
 void DeviceLink::takeReport(const QByteArray &data, qint64 monotonicNs)

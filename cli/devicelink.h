@@ -14,13 +14,13 @@
 
 class Configuration;
 class DeviceSession;
-class HidPlatform;
+class ProgramPlatform;
 class Simulation;
 
-// tolvexctl's front end of the device session: the platform (the system's HID devices, or with
-// --simulate the demo's simulated one) handed to the session, which keeps to the device chosen
-// at the start (by --device, or the first one). Every input report comes out of report(), in
-// order, on the main thread, with the time it was read.
+// tolvexctl's front end of the device session: the platform ProgramPlatform chooses (the
+// system's HID devices, or with --simulate the demo's simulated one) handed to the session,
+// which keeps to the device chosen at the start (by --device, or the first one). Every input
+// report comes out of report(), in order, on the main thread, with the time it was read.
 class DeviceLink : public QObject
 {
     Q_OBJECT
@@ -38,6 +38,10 @@ public:
     // Chooses the device, opens it and starts the exchange. Returns an exit status (not ok:
     // already said why: no device, not the one asked for, or it does not open).
     int open();
+    // open() in two steps, for a run that records from the first report: the device chosen
+    // and opened, then the exchange started.
+    int openDevice();
+    void startExchange();
     // installPlatform, then open: the usual start of a subcommand that talks to the device.
     int start(const Configuration &configuration);
     QString product() const;
@@ -53,6 +57,8 @@ public:
     void stop(bool drainSimulated = false);
 
     Simulation *simulation() const { return sim; }
+    // The session beneath: its recording (null before installPlatform()).
+    DeviceSession *deviceSession() const { return session; }
 
 signals:
     // One report, with its reading of the report clock taken as it was read.
@@ -76,7 +82,7 @@ private:
 
     CommonOptions common;
     Simulation *sim = nullptr;
-    std::unique_ptr<HidPlatform> systemPlatform;
+    std::unique_ptr<ProgramPlatform> platformChoice;
     DeviceSession *session = nullptr;
     bool started = false;
     bool away = false;

@@ -3,6 +3,7 @@
 #include "configuration.h"
 #include "devicelink.h"
 #include "devicetag.h"
+#include "devicesession.h"
 #include "exitstatus.h"
 #include "mqttlink.h"
 #include "output.h"
@@ -53,7 +54,9 @@ public:
         if (!mqttError.isEmpty())
             return usageError(mqttError);
         DeviceLink link(common);
-        int status = link.start(configuration);
+        int status = link.installPlatform(configuration);
+        if (status == ExitStatus::ok)
+            status = link.openDevice();
         if (status != ExitStatus::ok)
             return status;
         // Telemetry is decoded only to be published.
@@ -65,17 +68,16 @@ public:
         ReportDecoder::Fields fields;
         QStringList texts;
 
-        RecordingFormat::Header header;
-        header.product = link.product();
-        header.path = link.path();
-        header.tag = deviceTag(link.product(), link.path());
-        header.configuration = configuration.text;
-        RecordingWriter writer;
-        if (!writer.open(arguments.first(), header)) {
+        // The session records each report as it reads it, with the time it read it, and the
+        // device's going and coming back (--follow): no device from the one moment, the device
+        // again from the other. Begun before the exchange, so that the first report is in it.
+        DeviceSession &session = *link.deviceSession();
+        const RecordingWriter &writer = session.recording();
+        if (!session.startRecording(arguments.first(), configuration.text, count)) {
             complain(QStringLiteral("%1: %2").arg(arguments.first(), writer.errorString()));
-            link.stop();
             return ExitStatus::failure;
         }
+        link.startExchange();
 
         QEventLoop loop;
         qint64 recorded = 0;
@@ -87,26 +89,21 @@ public:
             status = exitStatus;
             loop.quit();
         };
-        QObject::connect(&link, &DeviceLink::report, &loop, [&](const QByteArray &report, qint64 readNs) {
+        QObject::connect(&link, &DeviceLink::report, &loop, [&](const QByteArray &report) {
             if (count >= 0 && recorded >= count)
                 return;
-            writer.record(RecordingFormat::RecordKind::Report, report, readNs);
             if (decoder && report.size() > ReportLayout::idByte && report.at(ReportLayout::idByte) == 0
                 && decoder->decodeFields(report, &fields, &texts))
                 mqtt.publish(QDateTime::currentMSecsSinceEpoch(), fields, texts);
             if (++recorded == count)
                 finish(ExitStatus::ok);
         });
-        // A device that goes and comes back (--follow) leaves its gap in the recording: no
-        // device from the one moment, the device again from the other.
-        QObject::connect(&link, &DeviceLink::gone, &loop, [&] { writer.noteDevice(QString(), QString()); });
-        QObject::connect(&link, &DeviceLink::back, &loop, [&] { writer.noteDevice(link.product(), link.path()); });
         const RunEndings endings(link, loop, limits, finish);
 
         loop.exec();
         // Reports already read when the end came are recorded too (up to the count).
         link.stop();
-        writer.close();
+        session.stopRecording();
         mqtt.stop();
         if (writer.failed()) {
             complain(QStringLiteral("%1: %2; the recording holds what came before")

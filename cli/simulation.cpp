@@ -26,8 +26,6 @@ Simulation::~Simulation()
         unit->device->setResponder(nullptr);
         simPlatform.unplug(unit->device);
     }
-    if (HidPlatform::instance() == &simPlatform)
-        HidPlatform::install(nullptr);
 }
 
 bool Simulation::configure(const QStringList &settings, QString *error)
@@ -77,7 +75,6 @@ void Simulation::start(const Configuration &configuration)
         units.push_back(makeUnit(QStringLiteral("/sim/hidraw%1").arg(i)));
         simPlatform.plug(units.back()->device);
     }
-    HidPlatform::install(&simPlatform);
     if (unplugAfterMs >= 0 && !units.empty()) {
         QTimer::singleShot(unplugAfterMs, this, &Simulation::unplugFirst);
     }

@@ -37,7 +37,7 @@ public:
 
     // Reads the settings; false with a message for one it does not know.
     bool configure(const QStringList &settings, QString *error);
-    // Plugs the devices, talking as the configuration describes, and installs the platform.
+    // Plugs the devices, talking as the configuration describes, into its platform.
     void start(const Configuration &configuration);
     // The platform the devices are plugged into.
     HidPlatform *platform() { return &simPlatform; }

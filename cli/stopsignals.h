@@ -7,7 +7,8 @@ class QSocketNotifier;
 
 // Turns the requests to stop that a terminal or a service manager sends (SIGINT and SIGTERM;
 // on Windows Ctrl+C, Ctrl+Break and closing the console) into a signal on the main thread,
-// so that a long run ends cleanly with its output written. One instance at a time.
+// so that a long run ends cleanly with its output written. One instance at a time. Each
+// system has its own file (stopsignals_*.cpp).
 class StopSignals : public QObject
 {
     Q_OBJECT
@@ -20,9 +21,7 @@ signals:
     void stopRequested();
 
 private:
-#ifdef Q_OS_UNIX
-    QSocketNotifier *notifier = nullptr;
-#endif
+    QSocketNotifier *notifier = nullptr; // where signals arrive through a descriptor
 };
 
 #endif // STOPSIGNALS_H

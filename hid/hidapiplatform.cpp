@@ -79,8 +79,6 @@ HidapiPlatform::HidapiPlatform(QObject *parent) : HidPlatform(parent)
 
 HidapiPlatform::~HidapiPlatform()
 {
-    if (HidPlatform::instance() == this)
-        HidPlatform::install(nullptr);
     if (ready)
         hid_exit();
 }

@@ -20,6 +20,12 @@ void HidPlatform::install(HidPlatform *platform)
     installedPlatform.store(platform);
 }
 
+HidPlatform::~HidPlatform()
+{
+    HidPlatform *self = this;
+    installedPlatform.compare_exchange_strong(self, nullptr);
+}
+
 DeviceList HidPlatform::listDevices()
 {
     lastListed = enumerate();

@@ -38,16 +38,18 @@ public:
     virtual void wake() {}
 };
 
-// What discovery and the exchange loop need of the operating system. The program installs
-// exactly one platform at start-up: the system's (hidraw on Linux, SetupAPI and the HID calls
-// on Windows, hidapi elsewhere) for the real program, the simulated one for the demo and the
-// tests.
+// What discovery and the exchange loop need of the operating system. A program talks through
+// exactly one platform, handed to its device session: the system's (hidraw on Linux, SetupAPI
+// and the HID calls on Windows, hidapi elsewhere) for the real program, a recording played
+// back, or the simulated one for the demo and the tests.
 class HidPlatform : public QObject
 {
     Q_OBJECT
 
 public:
     using QObject::QObject;
+    // A platform that goes while installed is uninstalled.
+    ~HidPlatform() override;
 
     // Every HID device with our vendor and product ID as (product string, path), in the
     // platform's order. Main thread.
@@ -58,9 +60,11 @@ public:
     // Opens a path for shared reading and writing; null when that fails. Any thread.
     virtual std::unique_ptr<HidConnection> open(const QString &path) = 0;
 
-    // The installed platform, or null before install().
+    // The installed platform, or null before install(): what usbHID::findDevices() lists and
+    // a usbHID made without a platform opens. The programs hand their platform to the device
+    // session instead; tests that build a window on a stand-in install it.
     static HidPlatform *instance();
-    // Installs the platform the program talks through (not owned; null uninstalls).
+    // Installs that platform (not owned; null uninstalls).
     static void install(HidPlatform *platform);
 
 signals:

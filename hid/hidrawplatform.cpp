@@ -149,8 +149,6 @@ HidrawPlatform::HidrawPlatform(QObject *parent) : HidPlatform(parent), context(u
 
 HidrawPlatform::~HidrawPlatform()
 {
-    if (HidPlatform::instance() == this)
-        HidPlatform::install(nullptr);
     delete monitor;
     if (context)
         udev_unref(context);

@@ -30,6 +30,11 @@ struct usbHID::RequestChannel
 
 usbHID::usbHID(QObject *parent) : QThread(parent), requests(std::make_shared<RequestChannel>()) {}
 
+usbHID::usbHID(HidPlatform *platform, QObject *parent)
+    : QThread(parent), platform(platform), requests(std::make_shared<RequestChannel>())
+{
+}
+
 usbHID::~usbHID()
 {
     // The owner stops and waits for the thread first; should it not have, ending the loop
@@ -95,10 +100,10 @@ bool usbHID::openDevice()
     closeDevice();
     if (devicePath.isEmpty())
         return false;
-    HidPlatform *platform = HidPlatform::instance();
-    if (!platform)
+    HidPlatform *through = platform ? platform : HidPlatform::instance();
+    if (!through)
         return false;
-    deviceHandle = platform->open(devicePath);
+    deviceHandle = through->open(devicePath);
     opened = deviceHandle != nullptr;
     if (opened) {
         {

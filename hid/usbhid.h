@@ -13,18 +13,22 @@
 #include <mutex>
 
 class HidConnection;
+class HidPlatform;
 
 // The link to the one chosen device: a thread that reads 64-byte input reports one after
 // another and emits each with newData(), and beside it a writing thread that writes at most
 // one queued request at a time. A write the device does not take (the system may wait
 // seconds for it) therefore never holds up reading, switching devices or closing.
-// It talks to the device through the installed HidPlatform only.
+// It talks to the device through its HidPlatform only: the one it is given, or else the
+// installed one.
 class usbHID : public QThread
 {
     Q_OBJECT
 
 public:
     explicit usbHID(QObject *parent = nullptr);
+    // Opens devices through platform (not owned; it outlives the link).
+    usbHID(HidPlatform *platform, QObject *parent);
     ~usbHID() override;
 
     // Lists the matching devices (main thread); empty when no platform is installed.
@@ -76,6 +80,7 @@ private:
     void startWriter();
     void stopWriter();
 
+    HidPlatform *const platform = nullptr; // null: the installed one
     QString devicePath;
     std::mutex handleLock;
     // Wakes a loop that waits with handleLock released: idle (no device), or standing aside

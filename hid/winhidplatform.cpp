@@ -54,11 +54,7 @@ WinHidPlatform::WinHidPlatform(QObject *parent) : HidPlatform(parent)
     startListComparison();
 }
 
-WinHidPlatform::~WinHidPlatform()
-{
-    if (HidPlatform::instance() == this)
-        HidPlatform::install(nullptr);
-}
+WinHidPlatform::~WinHidPlatform() = default;
 
 DeviceList WinHidPlatform::enumerate()
 {

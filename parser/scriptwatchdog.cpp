@@ -2,12 +2,6 @@
 
 #include <QJSEngine>
 
-#include <ctime>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 using std::chrono::steady_clock;
 
 ScriptWatchdog::ScriptWatchdog(QJSEngine *engine, std::chrono::milliseconds limit)
@@ -23,10 +17,6 @@ ScriptWatchdog::~ScriptWatchdog()
     }
     wake.notify_one();
     watcher.join();
-#ifdef Q_OS_WIN
-    if (evaluatingThread)
-        CloseHandle(evaluatingThread);
-#endif
 }
 
 void ScriptWatchdog::start()
@@ -35,17 +25,7 @@ void ScriptWatchdog::start()
     evaluating = true;
     ++evaluation;
     startedAt = steady_clock::now();
-#ifdef Q_OS_LINUX
-    pthread_getcpuclockid(pthread_self(), &evaluatingThreadClock);
-#elif defined(Q_OS_WIN)
-    // A handle of its own: GetCurrentThread() would name the watching thread when used there.
-    if (GetCurrentThreadId() != evaluatingThreadId) {
-        if (evaluatingThread)
-            CloseHandle(evaluatingThread);
-        evaluatingThreadId = GetCurrentThreadId();
-        evaluatingThread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, evaluatingThreadId);
-    }
-#endif
+    evaluatingThreadClock.followCurrentThread();
     if (idle) {
         idle = false;
         wake.notify_one();
@@ -61,25 +41,6 @@ bool ScriptWatchdog::finish()
     if (interrupted)
         engine->setInterrupted(false);
     return interrupted;
-}
-
-std::chrono::nanoseconds ScriptWatchdog::evaluatingThreadTime() const
-{
-#ifdef Q_OS_LINUX
-    timespec used{};
-    if (clock_gettime(evaluatingThreadClock, &used) == 0)
-        return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
-#elif defined(Q_OS_WIN)
-    FILETIME created, exited, kernel, user;
-    if (evaluatingThread && GetThreadTimes(evaluatingThread, &created, &exited, &kernel, &user)) {
-        const auto ticks = [](const FILETIME &t) {
-            return (std::uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-        };
-        // In units of 100 ns.
-        return std::chrono::nanoseconds((ticks(kernel) + ticks(user)) * 100);
-    }
-#endif
-    return steady_clock::now().time_since_epoch();
 }
 
 void ScriptWatchdog::watch()
@@ -106,7 +67,7 @@ void ScriptWatchdog::watch()
             wake.wait_until(guard, nextLook);
             continue;
         }
-        const auto threadTime = evaluatingThreadTime();
+        const auto threadTime = evaluatingThreadClock.used();
         if (!timing) {
             // Running for the limit by the clock: from now on count its processor time.
             timing = true;

@@ -7,11 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include <QtGlobal>
-
-#ifdef Q_OS_LINUX
-#include <pthread.h>
-#endif
+#include "threadclock.h"
 
 class QJSEngine;
 
@@ -37,9 +33,6 @@ public:
 
 private:
     void watch();
-    // Processor time used so far by the thread of the running evaluation (where the system
-    // cannot tell, the time by the clock).
-    std::chrono::nanoseconds evaluatingThreadTime() const;
 
     QJSEngine *engine;
     const std::chrono::milliseconds limit;
@@ -50,12 +43,7 @@ private:
     bool evaluating = false;
     bool idle = false;
     bool quitting = false;
-#ifdef Q_OS_LINUX
-    clockid_t evaluatingThreadClock{};
-#elif defined(Q_OS_WIN)
-    void *evaluatingThread = nullptr; // a thread handle, closed by the destructor
-    unsigned long evaluatingThreadId = 0;
-#endif
+    ThreadClock evaluatingThreadClock;
     std::thread watcher;
 };
 

@@ -63,9 +63,9 @@ void RecordingWriter::noteDevice(const QString &product, const QString &path)
     record(RecordingFormat::RecordKind::Device, RecordingFormat::encodeDevice(product, path));
 }
 
-void RecordingWriter::record(RecordingFormat::RecordKind kind, const QByteArray &data)
+bool RecordingWriter::record(RecordingFormat::RecordKind kind, const QByteArray &data)
 {
-    record(kind, data, monotonicNowNs());
+    return record(kind, data, monotonicNowNs());
 }
 
 void RecordingWriter::setFailureHandler(std::function<void()> handler)
@@ -85,7 +85,7 @@ void RecordingWriter::announceFailure()
         handler();
 }
 
-void RecordingWriter::record(RecordingFormat::RecordKind kind, const QByteArray &data,
+bool RecordingWriter::record(RecordingFormat::RecordKind kind, const QByteArray &data,
                              qint64 monotonicNs)
 {
     bool wakeWriter = false;
@@ -93,7 +93,7 @@ void RecordingWriter::record(RecordingFormat::RecordKind kind, const QByteArray 
     {
         std::lock_guard<std::mutex> guard(lock);
         if (!started || broken || stopping)
-            return;
+            return false;
         // Times never go back in the file, even for stamps taken on different threads.
         const qint64 sinceStart = (monotonicNs - startNs) / 1000;
         const quint64 us = sinceStart > 0 ? quint64(sinceStart) : 0;
@@ -111,6 +111,7 @@ void RecordingWriter::record(RecordingFormat::RecordKind kind, const QByteArray 
         wake.notify_one();
     if (failedNow)
         announceFailure();
+    return true;
 }
 
 void RecordingWriter::writeLoop()

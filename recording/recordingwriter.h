@@ -34,9 +34,9 @@ public:
     const RecordingFormat::Header &header() const { return head; }
 
     // Appends one record stamped with the report clock now, or at the given reading of it.
-    // Does nothing when the writer is not open or has failed.
-    void record(RecordingFormat::RecordKind kind, const QByteArray &data);
-    void record(RecordingFormat::RecordKind kind, const QByteArray &data, qint64 monotonicNs);
+    // Does nothing when the writer is not open or has failed. True when it was taken.
+    bool record(RecordingFormat::RecordKind kind, const QByteArray &data);
+    bool record(RecordingFormat::RecordKind kind, const QByteArray &data, qint64 monotonicNs);
 
     // The device in use now (both empty: none). Recorded when it is not the one the recording
     // names last (in its header or a device record before); from the thread of open().

@@ -2,30 +2,42 @@
 
 #include "devicetag.h"
 #include "hidplatform.h"
+#include "recordingwriter.h"
 #include "reportclock.h"
 #include "usbhid.h"
 
-#include <QFileInfo>
 #include <QTimer>
 
 DeviceSession::DeviceSession(HidPlatform *platform, QObject *parent)
-    : QObject(parent), hidPlatform(platform), usb(new usbHID(this)), reopenTimer(new QTimer(this))
+    : QObject(parent), hidPlatform(platform), usb(new usbHID(platform, this)), reopenTimer(new QTimer(this)),
+      recorder(std::make_unique<RecordingWriter>())
 {
-    // Installed for those who still find the platform that way, unless the caller has.
-    if (HidPlatform::instance() != platform) {
-        HidPlatform::install(platform);
-        installedHere = true;
-    }
     reopenTimer->setInterval(reopenIntervalMs);
     connect(reopenTimer, &QTimer::timeout, this, &DeviceSession::reopenChosen);
     if (platform)
         connect(platform, &HidPlatform::devicesChanged, this, &DeviceSession::refresh);
     // A device that stops reading is as good as unplugged, whether or not a notice follows.
     connect(usb, &usbHID::deviceLost, this, &DeviceSession::linkLost, Qt::QueuedConnection);
-    // Stamped here, as it is read, and nowhere else.
-    connect(usb, &usbHID::newData, this,
-            [this](const QByteArray &report) { emit reportRead(report, monotonicNowNs()); },
-            Qt::DirectConnection);
+    // Stamped here, as it is read, and nowhere else: the recording and the front ends get
+    // the same time. Recording costs the exchange thread a few dozen bytes of buffer; the
+    // writer's own thread puts them into the file.
+    connect(usb, &usbHID::newData, this, [this](const QByteArray &report) {
+        const qint64 readNs = monotonicNowNs();
+        const qint64 left = reportsToRecord.load(std::memory_order_relaxed);
+        if (left != 0 && recorder->record(RecordingFormat::RecordKind::Report, report, readNs) && left > 0)
+            reportsToRecord.store(left - 1, std::memory_order_relaxed);
+        emit reportRead(report, readNs);
+    }, Qt::DirectConnection);
+    // A recording that breaks is said at once, not when the front end ends it.
+    recorder->setFailureHandler([this] {
+        QMetaObject::invokeMethod(this, [this] {
+            // Ended by the front end meanwhile (and said then), or another one begun.
+            if (!recorder->isOpen() || !recorder->failed())
+                return;
+            recorder->close();
+            sayRecordingBroke();
+        }, Qt::QueuedConnection);
+    });
 }
 
 DeviceSession::~DeviceSession()
@@ -33,8 +45,9 @@ DeviceSession::~DeviceSession()
     stop();
     delete usb;
     usb = nullptr;
-    if (installedHere && HidPlatform::instance() == hidPlatform)
-        HidPlatform::install(nullptr);
+    // A recording still under way ends with the session, quietly: its front end is gone.
+    recorder->setFailureHandler(nullptr);
+    recorder->close();
 }
 
 void DeviceSession::setPreferredDevice(const QString &tagOrPath)
@@ -77,25 +90,14 @@ bool DeviceSession::isOpen() const
     return usb->isOpen();
 }
 
-QString DeviceSession::cannotOpenText(const QString &deviceText, const QString &path)
+DeviceList DeviceSession::listDevices() const
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("cannot open %1 (%2): another program may hold it").arg(deviceText, path);
-#else
-    const QFileInfo node(path);
-    const QString reason = node.exists() && !(node.isReadable() && node.isWritable())
-                               ? QStringLiteral("no permission to read and write it")
-                               : QStringLiteral("it does not open, usually for want of permission");
-    return QStringLiteral("cannot open %1 (%2): %3. Install the udev rule 70-tolvex-client.rules "
-                          "(packaging/70-tolvex-client.rules; make install puts it in "
-                          "/etc/udev/rules.d) and plug the device in again")
-        .arg(deviceText, path, reason);
-#endif
+    return hidPlatform ? hidPlatform->listDevices() : DeviceList();
 }
 
 void DeviceSession::refresh()
 {
-    usbHID::findDevices(listed);
+    listed = listDevices();
     auto indexOf = [this](const QString &product, const QString &path) {
         for (int i = 0; i < listed.size(); ++i) {
             if (listed[i].first == product && listed[i].second == path)
@@ -141,6 +143,7 @@ void DeviceSession::refresh()
         }
     }
     updateReopenTimer();
+    noteRecordedDevice();
     emit devicesListed(listed, chosen);
 }
 
@@ -151,6 +154,8 @@ void DeviceSession::choose(int index)
     chosenProduct = listed[index].first;
     chosenPath = listed[index].second;
     chosenByOperator = true;
+    // Named in the recording before the new device's first report.
+    noteRecordedDevice();
     openChosen();
     updateReopenTimer();
 }
@@ -162,6 +167,7 @@ void DeviceSession::openChosen()
     up = ok;
     upProduct = ok ? chosenProduct : QString();
     upPath = ok ? chosenPath : QString();
+    noteRecordedDevice();
     emit openAttempted(ok);
 }
 
@@ -198,6 +204,7 @@ void DeviceSession::sayGone()
     const QString path = upPath;
     upProduct.clear();
     upPath.clear();
+    noteRecordedDevice();
     emit deviceGone(product, path);
 }
 
@@ -211,4 +218,58 @@ void DeviceSession::updateReopenTimer()
         reopenTimer->stop();
     else if (!reopenTimer->isActive())
         reopenTimer->start();
+}
+
+void DeviceSession::noteRecordedDevice()
+{
+    // A session that stays with its device leaves the time it was away visible; one that
+    // follows the chosen device records each change of choice.
+    if (stayWithPreferred)
+        recorder->noteDevice(upProduct, upPath);
+    else
+        recorder->noteDevice(chosenProduct, chosenPath);
+}
+
+bool DeviceSession::startRecording(const QString &path, const QByteArray &configuration, qint64 maxReports)
+{
+    stopRecording();
+    RecordingFormat::Header header;
+    header.product = chosenProduct;
+    header.path = chosenPath;
+    if (!chosenPath.isEmpty())
+        header.tag = deviceTag(chosenProduct, chosenPath);
+    header.configuration = configuration;
+    recordingBrokeSaid = false;
+    reportsToRecord.store(maxReports, std::memory_order_relaxed);
+    if (!recorder->open(path, header))
+        return false;
+    noteRecordedDevice();
+    return true;
+}
+
+void DeviceSession::stopRecording()
+{
+    if (!recorder->isOpen())
+        return;
+    recorder->close();
+    if (recorder->failed())
+        sayRecordingBroke();
+}
+
+bool DeviceSession::isRecording() const
+{
+    return recorder->isOpen();
+}
+
+void DeviceSession::recordRequest(const QByteArray &request)
+{
+    recorder->record(RecordingFormat::RecordKind::Request, request);
+}
+
+void DeviceSession::sayRecordingBroke()
+{
+    if (recordingBrokeSaid)
+        return;
+    recordingBrokeSaid = true;
+    emit recordingBroke(recorder->errorString(), recorder->fileName());
 }

@@ -9,8 +9,12 @@
 #include <QString>
 #include <QThread>
 
+#include <atomic>
+#include <memory>
+
 class HidPlatform;
 class QTimer;
+class RecordingWriter;
 class usbHID;
 
 // What lies between the platform and a front end (the window, tolvexctl): the platform in
@@ -26,13 +30,17 @@ class usbHID;
 // or the failed read comes first.
 //
 // Each report is stamped once, on the exchange thread as it is read, with the report clock.
+//
+// The recording, while one runs: every report read, with that one stamp; every request the
+// front end sends; and the device in use at each change (with stayWithPreferred, none while
+// the device is away and the device again when it is back; otherwise the chosen device).
 class DeviceSession : public QObject
 {
     Q_OBJECT
 
 public:
-    // The platform is not owned and outlives the session; it is the program's installed
-    // platform while the session lives (installed by the session if it is not already).
+    // The platform (the system's, a replay, the simulated one: see ProgramPlatform) is not
+    // owned and outlives the session; the session lists and opens devices through it alone.
     explicit DeviceSession(HidPlatform *platform, QObject *parent = nullptr);
     ~DeviceSession() override;
 
@@ -58,6 +66,8 @@ public:
     void choose(int index);
 
     DeviceList devices() const { return listed; }
+    // The platform's devices now, without applying the policy (main thread).
+    DeviceList listDevices() const;
     // The chosen device (both empty: none).
     QString product() const { return chosenProduct; }
     QString path() const { return chosenPath; }
@@ -66,13 +76,27 @@ public:
     static QString deviceText(const QString &product, const QString &path);
     // Whether the chosen device is open.
     bool isOpen() const;
-    // Why a device that is listed does not open, as tolvexctl says it.
+    // Why a device that is listed does not open, as tolvexctl says it (cannotopen_*.cpp of
+    // each system).
     static QString cannotOpenText(const QString &deviceText, const QString &path);
 
     // A chosen device that did not open is tried again this often, and at every notice but
     // no more often than reopenOnNoticeMinMs.
     static constexpr int reopenIntervalMs = 1000;
     static constexpr int reopenOnNoticeMinMs = 200;
+
+    // Records into path (a file of that name is replaced): the header names the chosen device
+    // and keeps the configuration text; at most maxReports reports are recorded (negative: no
+    // limit). False when the file cannot be written (recording().errorString() says why).
+    bool startRecording(const QString &path, const QByteArray &configuration, qint64 maxReports = -1);
+    // Ends the recording: what was recorded is on the disk (synced) when this returns. A sync
+    // that fails, or a failure not yet said, is said by recordingBroke() before it returns.
+    void stopRecording();
+    bool isRecording() const;
+    // The recording under way or the last one: its file, records, failure.
+    const RecordingWriter &recording() const { return *recorder; }
+    // Records a request handed to the exchange thread (no-op while not recording).
+    void recordRequest(const QByteArray &request);
 
 signals:
     // The devices as just listed, and the position of the chosen one (-1: none).
@@ -85,6 +109,10 @@ signals:
     // One report as read, with its reading of the report clock. Emitted on the exchange
     // thread: receivers connect directly and take bytes of their own.
     void reportRead(const QByteArray &report, qint64 monotonicNs);
+    // The recording broke (a write failed, the disk fell too far behind, the sync at its end
+    // failed) and has ended; its file holds every record up to the failure. Said once per
+    // recording, on the main thread.
+    void recordingBroke(const QString &error, const QString &fileName);
 
 private:
     void openChosen();
@@ -92,9 +120,10 @@ private:
     void linkLost();
     void sayGone();
     void updateReopenTimer();
+    void noteRecordedDevice();
+    void sayRecordingBroke();
 
     HidPlatform *hidPlatform;
-    bool installedHere = false;
     usbHID *usb;
     QTimer *reopenTimer;
     DeviceList listed;
@@ -108,6 +137,11 @@ private:
     QString upPath;
     bool up = false;
     QElapsedTimer lastOpenAttempt;
+    std::unique_ptr<RecordingWriter> recorder;
+    // Reports the recording still takes (negative: any number); the exchange thread's once
+    // the recording has started.
+    std::atomic<qint64> reportsToRecord{-1};
+    bool recordingBrokeSaid = false;
 };
 
 #endif // DEVICESESSION_H

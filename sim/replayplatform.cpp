@@ -33,11 +33,7 @@ private:
 
 ReplayPlatform::ReplayPlatform(QObject *parent) : HidPlatform(parent) {}
 
-ReplayPlatform::~ReplayPlatform()
-{
-    if (HidPlatform::instance() == this)
-        HidPlatform::install(nullptr);
-}
+ReplayPlatform::~ReplayPlatform() = default;
 
 bool ReplayPlatform::load(const QString &path, double playbackSpeed)
 {

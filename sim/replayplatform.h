@@ -21,7 +21,7 @@
 //
 //     ReplayPlatform replay;
 //     if (!replay.load(path, speed)) { ... replay.errorString() ... }
-//     HidPlatform::install(&replay);
+//     DeviceSession session(&replay);
 class ReplayPlatform : public HidPlatform
 {
     Q_OBJECT

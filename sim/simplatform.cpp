@@ -24,11 +24,7 @@ private:
 
 SimPlatform::SimPlatform(QObject *parent) : HidPlatform(parent) {}
 
-SimPlatform::~SimPlatform()
-{
-    if (HidPlatform::instance() == this)
-        HidPlatform::install(nullptr);
-}
+SimPlatform::~SimPlatform() = default;
 
 std::shared_ptr<SimDevice> SimPlatform::plug(const QString &product, const QString &path,
                                              int position)

@@ -13,7 +13,7 @@
 // The simulated platform: in-process virtual devices for the tests and the demo.
 //
 //     SimPlatform sim;
-//     HidPlatform::install(&sim);              // before the window is built
+//     DeviceSession session(&sim);             // or MainWindow window(options, &sim)
 //     auto device = sim.plug("Tolvex probe");  // raises devicesChanged()
 //     device->injectReport(report);            // the exchange thread reads it
 //     sim.unplug(device);                      // raises devicesChanged() again

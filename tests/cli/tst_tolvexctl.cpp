@@ -1,6 +1,8 @@
 // tolvexctl run as a shell would run it, on the simulated device: what each subcommand prints
 // and the exit status a script tests.
 
+#include "recordingreader.h"
+
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -276,6 +278,36 @@ private slots:
         const QString back = QStringLiteral("is back");
         QVERIFY2(result.errors.count(gone) == 1 && result.errors.count(back) == 1, qPrintable(result.errors));
         QVERIFY(result.errors.indexOf(gone) < result.errors.indexOf(back));
+    }
+
+    void recordFollowsTheDeviceBackWithItsGap_data() { watchFollowsTheDeviceBack_data(); }
+    void recordFollowsTheDeviceBackWithItsGap()
+    {
+        QFETCH(QString, replug);
+        const QString recording = dir.filePath(QStringLiteral("followed.tvxr"));
+        const Run result = run({QStringLiteral("record"), recording, QStringLiteral("--follow"),
+                                QStringLiteral("--count"), QStringLiteral("80"), QStringLiteral("--sim"),
+                                QStringLiteral("unplug-after=300"), QStringLiteral("--sim"), replug});
+        QCOMPARE(result.status, 0);
+        QVERIFY2(result.errors.contains(QStringLiteral("recorded 80 reports")), qPrintable(result.errors));
+        // Every report the run counted, and the gap between them: no device, then the device again.
+        RecordingReader reader;
+        QVERIFY2(reader.open(recording), qPrintable(reader.errorString()));
+        QStringList devices;
+        int reports = 0;
+        RecordingReader::Record record;
+        while (reader.next(record)) {
+            if (record.kind == RecordingFormat::RecordKind::Report) {
+                ++reports;
+            } else if (record.kind == RecordingFormat::RecordKind::Device) {
+                QString product, path;
+                RecordingFormat::decodeDevice(record.data, &product, &path);
+                devices << path;
+            }
+        }
+        QCOMPARE(reader.status(), RecordingReader::Status::Ok);
+        QCOMPARE(reports, 80);
+        QCOMPARE(devices, (QStringList{QString(), reader.header().path}));
     }
 
 #ifdef Q_OS_UNIX

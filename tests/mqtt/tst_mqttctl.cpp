@@ -156,6 +156,25 @@ private slots:
         QCOMPARE(published, watch.lines);
     }
 
+    // record publishes what it records, decoded.
+    void recordPublishesToo()
+    {
+        Broker broker;
+        QString error;
+        QVERIFY2(broker.start(&error), qPrintable(error));
+        Subscriber subscriber;
+        QVERIFY(subscriber.subscribe(broker.url(), QStringLiteral("tolvex/#")));
+        const Run record = run(writeConfig(QStringLiteral("record.json"), QByteArray()),
+                               {QStringLiteral("--sim"), QStringLiteral("rate=1000"), QStringLiteral("record"),
+                                dir.filePath(QStringLiteral("run.rec")), QStringLiteral("--count"),
+                                QStringLiteral("300"), QStringLiteral("--mqtt"), broker.url()});
+        QCOMPARE(record.status, 0);
+        QVERIFY(waitUntil([&] { return subscriber.count("/telemetry") >= 300; }, 10000));
+        QCOMPARE(subscriber.count("/telemetry"), 300);
+        const QJsonObject last = QJsonDocument::fromJson(subscriber.messages("/telemetry").last().payload).object();
+        QCOMPARE(last.value(QStringLiteral("values")).toObject().value(QStringLiteral("counter")).toDouble(), 299 * 0.5);
+    }
+
     // kill -9: the broker says "offline" for the program, by its last will.
     void killedProgramGoesOfflineByItsWill()
     {

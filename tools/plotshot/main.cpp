@@ -48,7 +48,6 @@ int main(int argc, char *argv[])
     const QString plotName = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("temperature");
 
     SimPlatform platform;
-    HidPlatform::install(&platform);
     int status = 0;
     {
         const SimConfig config = SimConfig::read(SimConfig::besideExecutable());
@@ -57,7 +56,7 @@ int main(int argc, char *argv[])
 
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
         QApplication::setPalette(darkPalette());
-        MainWindow window;
+        MainWindow window(WindowOptions(), &platform);
         window.resize(1500, 760);
         window.show();
         if (!QTest::qWaitForWindowExposed(&window))
@@ -92,6 +91,5 @@ int main(int argc, char *argv[])
         }
         generator.setRate(0);
     }
-    HidPlatform::install(nullptr);
     return status;
 }

@@ -1,26 +1,14 @@
 #include "stopsignals.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
-
-#include <atomic>
-
-#ifdef Q_OS_UNIX
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#endif
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 namespace {
 
-#ifdef Q_OS_UNIX
 // The signal handler may only write to a descriptor; the main thread reads the other end.
 int wakePair[2] = {-1, -1};
 
@@ -30,25 +18,11 @@ extern "C" void requestStop(int)
     const ssize_t written = ::write(wakePair[0], &byte, 1);
     (void)written;
 }
-#endif
-
-#ifdef Q_OS_WIN
-std::atomic<StopSignals *> current{nullptr};
-
-BOOL WINAPI consoleControl(DWORD)
-{
-    // Called on a thread of its own: ask the main thread to stop, then let it finish.
-    if (StopSignals *target = current.load())
-        QMetaObject::invokeMethod(target, "stopRequested", Qt::QueuedConnection);
-    return TRUE;
-}
-#endif
 
 } // namespace
 
 StopSignals::StopSignals(QObject *parent) : QObject(parent)
 {
-#ifdef Q_OS_UNIX
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, wakePair) == 0) {
         for (int fd : wakePair)
             ::fcntl(fd, F_SETFD, FD_CLOEXEC);
@@ -66,15 +40,10 @@ StopSignals::StopSignals(QObject *parent) : QObject(parent)
         ::sigaction(SIGINT, &action, nullptr);
         ::sigaction(SIGTERM, &action, nullptr);
     }
-#elif defined(Q_OS_WIN)
-    current = this;
-    SetConsoleCtrlHandler(consoleControl, TRUE);
-#endif
 }
 
 StopSignals::~StopSignals()
 {
-#ifdef Q_OS_UNIX
     if (notifier) {
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
@@ -83,8 +52,4 @@ StopSignals::~StopSignals()
         ::close(wakePair[1]);
         wakePair[0] = wakePair[1] = -1;
     }
-#elif defined(Q_OS_WIN)
-    SetConsoleCtrlHandler(consoleControl, FALSE);
-    current = nullptr;
-#endif
 }
