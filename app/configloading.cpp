@@ -1,7 +1,5 @@
 #include "mainwindow.h"
 
-#include "configlocation.h"
-#include "configuration.h"
 #include "flowlayout.h"
 #include "mainwindowform.h"
 
@@ -17,8 +15,7 @@ void MainWindow::loadConfig()
     form->frame->setLayout(new FlowLayout(-1, -1, -1));
     form->scrollAreaWidgetContents->setLayout(new QVBoxLayout);
 
-    const Configuration configuration = Configuration::load(
-        options.configPath.isEmpty() ? configPathBesideExecutable() : options.configPath);
+    // The file was read once, when the window was made; what it gave is taken from there.
     if (!configuration.opened) {
         addMessageLabel(tr("Couldn't open config file."));
         return;
@@ -33,9 +30,6 @@ void MainWindow::loadConfig()
 
     maxPlotXPoints = configuration.maxPlotXPoints;
     maxConsoleLines = configuration.maxConsoleLines;
-    sessionLogEnabled = configuration.sessionLog;
-    plotTimeAxis = configuration.plotTimeAxis;
-    configurationText = configuration.text;
     telemetry = configuration.telemetry;
     for (const CommandDescription &description : configuration.commands) {
         commands.append(new CommandDescription(description));

@@ -16,7 +16,9 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(TOLVEX_VERSION_TEXT));
     const WindowOptions options = WindowOptions::fromCommandLine(QApplication::arguments());
-    installWindowLanguage(windowLanguage(options));
+    // Read once: the language, the simulated device and the window take it.
+    const Configuration configuration = Configuration::load(options.configFile());
+    installWindowLanguage(windowLanguage(options, configuration));
     if (!options.replayPath.isEmpty()) {
         // The demo's device is the simulated one; a recording is replayed by the real program.
         std::fprintf(stderr, "--replay is for Tolvex_Client: the demo always runs its simulated device.\n");
@@ -28,10 +30,8 @@ int main(int argc, char *argv[])
     {
         // The device is plugged in before the window lists devices; it talks as the same
         // configuration file describes.
-        DemoControlWindow control(platform, SimConfig::read(options.configPath.isEmpty()
-                                                                ? SimConfig::besideExecutable()
-                                                                : options.configPath));
-        MainWindow window(options, &platform);
+        DemoControlWindow control(platform, SimConfig{configuration.telemetry, configuration.commands});
+        MainWindow window(configuration, options, &platform);
         window.show();
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
         QApplication::setPalette(darkPalette());

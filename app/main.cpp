@@ -16,7 +16,9 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(TOLVEX_VERSION_TEXT));
     const WindowOptions options = WindowOptions::fromCommandLine(QApplication::arguments());
-    installWindowLanguage(windowLanguage(options));
+    // Read once: the language is installed before the window that takes the rest is made.
+    const Configuration configuration = Configuration::load(options.configFile());
+    installWindowLanguage(windowLanguage(options, configuration));
     // The real devices, or a recording played back as one; chosen before the window lists
     // them, and gone after it.
     ProgramPlatform platform;
@@ -24,7 +26,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", qPrintable(platform.errorString()));
         return 1;
     }
-    MainWindow window(options, platform.platform());
+    MainWindow window(configuration, options, platform.platform());
     ReplayPlatform *replay = platform.replayed();
     if (replay) {
         window.statusBar()->addPermanentWidget(new ReplayControl(*replay, options.replayPath, &window));

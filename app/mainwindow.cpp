@@ -4,6 +4,7 @@
 #include "devicesession.h"
 #include "hidplatform.h"
 #include "mainwindowform.h"
+#include "plotpanel.h"
 #include "usbhid.h"
 
 #include <QCloseEvent>
@@ -15,12 +16,23 @@
 MainWindow::MainWindow(QWidget *parent) : MainWindow(WindowOptions(), parent) {}
 
 MainWindow::MainWindow(const WindowOptions &options, QWidget *parent)
-    : MainWindow(options, HidPlatform::instance(), parent)
+    : MainWindow(Configuration::load(options.configFile()), options, HidPlatform::instance(), parent)
 {
 }
 
 MainWindow::MainWindow(const WindowOptions &options, HidPlatform *platform, QWidget *parent)
-    : QMainWindow(parent), options(options), form(new MainWindowForm),
+    : MainWindow(Configuration::load(options.configFile()), options, platform, parent)
+{
+}
+
+MainWindow::MainWindow(const Configuration &configuration, const WindowOptions &options, QWidget *parent)
+    : MainWindow(configuration, options, HidPlatform::instance(), parent)
+{
+}
+
+MainWindow::MainWindow(const Configuration &configuration, const WindowOptions &options,
+                       HidPlatform *platform, QWidget *parent)
+    : QMainWindow(parent), options(options), configuration(configuration), form(new MainWindowForm),
       colourCycle{Qt::red,       Qt::blue,    Qt::darkRed,     Qt::darkGreen,
                   Qt::darkBlue,  Qt::magenta, Qt::darkCyan,    Qt::darkMagenta}
 {
@@ -41,15 +53,15 @@ MainWindow::MainWindow(const WindowOptions &options, HidPlatform *platform, QWid
     session = new DeviceSession(platform, this);
     usb = session->link();
     parser = new DataParser(telemetry, maxPlotXPoints, this);
-    parser->setTimeAxis(plotTimeAxis);
+    parser->setTimeAxis(configuration.plotTimeAxis);
     startSessionLog();
 
     connect(parser, &QThread::finished, parser, &QObject::deleteLater);
     connect(usb, &usbHID::connected, this, &MainWindow::connected);
     // Opening a device may restart the plot history: the next tick copies whole windows.
     connect(usb, &usbHID::connected, this, [this] {
-        for (PlotFeed &feed : plotFeeds)
-            feed.invalidate();
+        for (PlotPanel *panel : qAsConst(plotPanels))
+            panel->restartHistory();
     });
     // A report goes straight from the exchange thread into the parser's queue, with the time
     // the session read it: appending takes only the queue's own lock, and a trip through the
@@ -73,9 +85,9 @@ MainWindow::MainWindow(const WindowOptions &options, HidPlatform *platform, QWid
     connectRecorder();
     connectMqtt();
 
-    parser->descriptions.insert(telemetry.id, telemetry);
-    for (const CommandDescription *command : qAsConst(commands))
-        parser->descriptions.insert(command->id, *command);
+    // Under its id each; a later entry with an id already there replaces the earlier one.
+    for (const CommandDescription &description : configuration.descriptions())
+        parser->descriptions.insert(description.id, description);
 
     connect(form->cbCurrentDevice, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::changeCurrentDevice);

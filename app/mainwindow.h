@@ -2,8 +2,8 @@
 #define MAINWINDOW_H
 
 #include "commanddescription.h"
+#include "configuration.h"
 #include "devicelist.h"
-#include "plotfeed.h"
 #include "windowoptions.h"
 
 #include <QColor>
@@ -29,8 +29,7 @@ class DataParser;
 class DeviceSession;
 class HidPlatform;
 class MainWindowForm;
-class PlotCursors;
-class PlotNavigation;
+class PlotPanel;
 class usbHID;
 struct DecodedAnswer;
 
@@ -45,10 +44,17 @@ class MainWindow : public QMainWindow
 public:
     // On the installed platform (HidPlatform::install), as the tests build it.
     explicit MainWindow(QWidget *parent = nullptr);
+    // Reads the configuration the options name (the file beside the executable by default).
     explicit MainWindow(const WindowOptions &options, QWidget *parent = nullptr);
     // On the platform the program chose (not owned; it outlives the window): the device
     // session beneath the window talks through it alone.
     MainWindow(const WindowOptions &options, HidPlatform *platform, QWidget *parent = nullptr);
+    // With the configuration already read (the program reads it once, before the window, for
+    // its language).
+    MainWindow(const Configuration &configuration, const WindowOptions &options, QWidget *parent = nullptr);
+    // Both: the configuration already read, and the platform the program chose.
+    MainWindow(const Configuration &configuration, const WindowOptions &options, HidPlatform *platform,
+               QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Reports received and not yet decoded. Any thread.
@@ -89,7 +95,6 @@ private:
     void addPlotButtons();
     bool takeSamples(int index);
     void takeAllSamples();
-    void drawPlot(int index, bool now);
     // plotpause.cpp
     void addPauseSwitch();
     void setPlotsPaused(bool paused);
@@ -128,6 +133,9 @@ private:
     void clearRefusedField(QLineEdit *editor);
 
     WindowOptions options;
+    // The configuration as read; what the window needs of it beyond the members below that
+    // hold a setting (set from it once, while loading) is read from here.
+    const Configuration configuration;
     MainWindowForm *form;
     int maxPlotXPoints = 1000;
     int maxConsoleLines = 1000;
@@ -153,10 +161,8 @@ private:
     QString currentDeviceName;
     QString currentDevicePath;
     QVector<QColor> colourCycle;
-    QVector<PlotFeed> plotFeeds;
-    QVector<bool> plotsBehind; // picture not drawn from the graph's samples (skipped while out of view)
-    QVector<PlotNavigation *> plotNavigations;
-    QVector<PlotCursors *> plotCursors;
+    // What the window keeps for each plot beside the plot: feed, title, zoom, cursors.
+    QVector<PlotPanel *> plotPanels;
     QCheckBox *pauseSwitch = nullptr;
     // A handleReport is queued and has not begun (set by the parser thread, cleared by the GUI).
     std::atomic<bool> reportPending{false};
@@ -165,10 +171,6 @@ private:
     QStringList failedLogFiles;
     QString recordingFailure; // the error of the last recording that broke, and its file
     QString recordingFailureFile;
-    // Settings of the session file and the plots' key axis.
-    bool sessionLogEnabled = true;
-    bool plotTimeAxis = false;
-    QByteArray configurationText; // as read, for the header of a recording
     bool endingRecording = false; // the operator is ending the session's recording
     // The lab's broker, when the configuration names one; commands from it when it allows them.
     MqttPublisher *publisher = nullptr;

@@ -99,10 +99,10 @@ PlotCursors::PlotCursors(QCustomPlot *plot, const QString &units)
     : QObject(plot), plot(plot), units(units)
 {
     plot->setMouseTracking(true);
-    // The plot's top layer, which has a paint buffer of its own: moving the cursors or the
-    // crosshair over a still picture redraws this layer only.
+    // The plot's top layer. While it shows something it has a paint buffer of its own, so that
+    // moving the cursors or the crosshair over a still picture redraws this layer only; while
+    // it is empty it has none, and a replot neither clears it nor lays it over the picture.
     layer = plot->layer(QStringLiteral("overlay"));
-    layer->setMode(QCPLayer::lmBuffered);
 
     hoverVertical = makeLine(plot, layer, QPen(hoverColour, 1));
     hoverHorizontal = makeLine(plot, layer, QPen(hoverColour, 1));
@@ -118,6 +118,8 @@ PlotCursors::PlotCursors(QCustomPlot *plot, const QString &units)
     readout->position->setType(QCPItemPosition::ptAxisRectRatio);
     readout->position->setCoords(0.01, 0.02);
     readout->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    chooseLayerMode();
 
     connect(plot, &QCustomPlot::mousePress, this, &PlotCursors::pressed);
     connect(plot, &QCustomPlot::mouseRelease, this, &PlotCursors::released);
@@ -248,6 +250,14 @@ void PlotCursors::followPointer()
         showHover(*point);
     else
         hideHover();
+    chooseLayerMode();
+}
+
+void PlotCursors::chooseLayerMode()
+{
+    const bool shown = hoverLabel->visible() || readout->visible();
+    // A change of mode makes the layer's next replot a whole one, which sets up the buffers.
+    layer->setMode(shown ? QCPLayer::lmBuffered : QCPLayer::lmLogical);
 }
 
 void PlotCursors::showHover(const PlotPoint &point)
@@ -362,5 +372,6 @@ QString PlotCursors::cursorsText() const
 
 void PlotCursors::redraw()
 {
+    chooseLayerMode();
     layer->replot();
 }

@@ -81,6 +81,7 @@ private:
     void hideHover();
     void updateCursorItems();
     void redraw();
+    void chooseLayerMode();
     QString keyText(double key) const;
     QString valueText(double value) const;
 

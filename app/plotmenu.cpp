@@ -5,6 +5,7 @@
 #include "plotcursors.h"
 #include "plotexport.h"
 #include "plotnavigation.h"
+#include "plotpanel.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -34,10 +35,12 @@ QMenu *MainWindow::plotMenu(int index)
     menu->addAction(tr("Копировать изображение"), this, [this, index] { copyPlotImage(index); });
     menu->addAction(tr("Сохранить точки в CSV…"), this, [this, index] { savePlotPoints(index); });
     menu->addSeparator();
-    QAction *removeCursors = menu->addAction(tr("Убрать курсоры"), plotCursors[index], &PlotCursors::clearCursors);
-    removeCursors->setEnabled(plotCursors[index]->hasCursors());
-    QAction *follow = menu->addAction(tr("Сбросить масштаб"), plotNavigations[index], &PlotNavigation::follow);
-    follow->setEnabled(!plotNavigations[index]->isFollowing());
+    PlotCursors *cursors = plotPanels[index]->cursors();
+    QAction *removeCursors = menu->addAction(tr("Убрать курсоры"), cursors, &PlotCursors::clearCursors);
+    removeCursors->setEnabled(cursors->hasCursors());
+    PlotNavigation *navigation = plotPanels[index]->navigation();
+    QAction *follow = menu->addAction(tr("Сбросить масштаб"), navigation, &PlotNavigation::follow);
+    follow->setEnabled(!navigation->isFollowing());
     return menu;
 }
 

@@ -4,12 +4,11 @@
 #include "mainwindow.h"
 
 #include "mainwindowform.h"
+#include "plotpanel.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLayout>
-
-#include <qcustomplot.h>
 
 void MainWindow::addPauseSwitch()
 {
@@ -29,20 +28,20 @@ void MainWindow::setPlotsPaused(bool paused)
         // take the parser's window under one hold of its lock (between two holds the parser
         // may append). Those in view draw it now, the others when they come into view.
         takeAllSamples();
-        for (int i = 0; i < plots.size(); ++i) {
-            if (plotSwitches[i]->isChecked() && !plots[i]->visibleRegion().isEmpty())
-                drawPlot(i, true);
+        for (int i = 0; i < plotPanels.size(); ++i) {
+            if (plotSwitches[i]->isChecked() && plotPanels[i]->inView())
+                plotPanels[i]->draw(true);
             else
-                plotsBehind[i] = true;
+                plotPanels[i]->markBehind();
         }
         return;
     }
-    for (int i = 0; i < plots.size(); ++i) {
+    for (int i = 0; i < plotPanels.size(); ++i) {
         if (!plotSwitches[i]->isChecked())
             continue;
-        if (plots[i]->visibleRegion().isEmpty())
-            plotsBehind[i] = true;
-        else if (takeSamples(i) || plotsBehind[i])
-            drawPlot(i, true);
+        if (!plotPanels[i]->inView())
+            plotPanels[i]->markBehind();
+        else if (takeSamples(i) || plotPanels[i]->isBehind())
+            plotPanels[i]->draw(true);
     }
 }

@@ -3,9 +3,9 @@
 #include "dataparser.h"
 #include "fittedtext.h"
 #include "mainwindowform.h"
+#include "plotgraph.h"
+#include "plotpanel.h"
 #include "plottitle.h"
-#include "plotcursors.h"
-#include "plotnavigation.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -62,28 +62,19 @@ void MainWindow::addPlot(int index)
     const FittedText unitsLabel = fitText(units, plot->yAxis->labelFont(), longestUnitsLabel);
     auto *title = new PlotTitle(plot, name, unitsLabel.toolTip);
     plot->plotLayout()->addElement(0, 0, title);
-    plot->addGraph();
+    // One graph on the default axes, as addGraph adds it, drawn by PlotGraph. It stays out of
+    // the legend, which the plot never shows but would lay out on every replot.
+    auto *graph = new PlotGraph(plot->xAxis, plot->yAxis);
+    graph->removeFromLegend();
     const QColor colour = colourCycle.takeFirst();
     colourCycle.append(colour);
     plot->graph(0)->setPen(QPen(colour, 2));
-    plot->xAxis->setLabel(plotTimeAxis ? tr("время, с") : tr("замеры"));
+    plot->xAxis->setLabel(configuration.plotTimeAxis ? tr("время, с") : tr("замеры"));
     if (!units.isEmpty())
         plot->yAxis->setLabel(unitsLabel.text);
     form->scrollAreaWidgetContents->layout()->addWidget(plot);
-    plotFeeds.append(PlotFeed());
-    plotsBehind.append(false);
+    plotPanels.append(new PlotPanel(plot, title, units, configuration.plotTimeAxis));
     plot->installEventFilter(this);
-
-    // Zoom and drag on either axis; a double click on a plot without cursors follows the data
-    // again. A click gives the plot the keyboard, for the space bar's pause.
-    auto *navigation = new PlotNavigation(plot);
-    plotNavigations.append(navigation);
-    auto *cursors = new PlotCursors(plot, units);
-    // The readouts speak of time where the key axis counts seconds.
-    cursors->setTimeAxis(plot->xAxis->label() == tr("время, с"));
-    plotCursors.append(cursors);
-    connect(cursors, &PlotCursors::resetRequested, navigation, &PlotNavigation::follow);
-    plot->setFocusPolicy(Qt::ClickFocus);
     plot->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(plot, &QWidget::customContextMenuRequested, this, [this, index, plot](const QPoint &position) {
         QMenu *menu = plotMenu(index);
@@ -134,14 +125,15 @@ void MainWindow::replotGraphs()
     for (int i = 0; i < telemetry.inTypes.size(); ++i) {
         // A paused plot keeps its picture; its samples wait in the parser's window.
         if (plotSwitches[i]->isChecked() && !plotsPaused) {
+            PlotPanel *panel = plotPanels[i];
             // Drawing is what a tick costs, and drawing a plot nobody can see is wasted: it is
             // brought up to date when it comes into view (see eventFilter).
-            if (plots[i]->visibleRegion().isEmpty())
-                plotsBehind[i] = true;
+            if (!panel->inView())
+                panel->markBehind();
             // The same samples in the same ranges make the same picture: drawing it again is
             // waste.
-            else if (takeSamples(i) || plotsBehind[i])
-                drawPlot(i, true);
+            else if (takeSamples(i) || panel->isBehind())
+                panel->draw(true);
         }
         valueItems[i]->setText(1, valueTexts.at(i));
     }
@@ -151,23 +143,14 @@ bool MainWindow::takeSamples(int index)
 {
     std::lock_guard<std::mutex> lock(parser->stateLock);
     return index < parser->yValues.size()
-           && plotFeeds[index].update(plots[index]->graph(0), parser->xValues, parser->yValues.at(index));
+           && plotPanels[index]->takeSamples(parser->xValues, parser->yValues.at(index));
 }
 
 void MainWindow::takeAllSamples()
 {
     std::lock_guard<std::mutex> lock(parser->stateLock);
-    for (int i = 0; i < plots.size() && i < parser->yValues.size(); ++i)
-        plotFeeds[i].update(plots[i]->graph(0), parser->xValues, parser->yValues.at(i));
-}
-
-void MainWindow::drawPlot(int index, bool now)
-{
-    if (plotNavigations[index]->isFollowing())
-        plotNavigations[index]->fitToData();
-    plotCursors[index]->followPointer();
-    plots[index]->replot(now ? QCustomPlot::rpRefreshHint : QCustomPlot::rpQueuedRefresh);
-    plotsBehind[index] = false;
+    for (int i = 0; i < plotPanels.size() && i < parser->yValues.size(); ++i)
+        plotPanels[i]->takeSamples(parser->xValues, parser->yValues.at(i));
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -185,14 +168,14 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
                 pauseSwitch->toggle();
             return true;
         }
-    } else if (plotsBehind[index] && plotSwitches[index]->isChecked()) {
+    } else if (plotPanels[index]->isBehind() && plotSwitches[index]->isChecked()) {
         // A plot that a tick skipped is about to be painted because it came into view
         // (scrolled, resized, restored): it shows the current window at once (while paused,
         // the samples it took at the pause), not one tick later. Its buffers are drawn now and
         // the paint under way shows them.
         if (!plotsPaused)
             takeSamples(index);
-        drawPlot(index, false);
+        plotPanels[index]->draw(false);
     }
     return QMainWindow::eventFilter(watched, event);
 }

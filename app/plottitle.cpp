@@ -32,9 +32,22 @@ PlotTitle::PlotTitle(QCustomPlot *plot, const QString &name, const QString &othe
 QSize PlotTitle::minimumOuterSizeHint() const
 {
     // Height as the text needs it; no width beyond the margins.
-    QSize size = QCPTextElement::minimumOuterSizeHint();
-    size.setWidth(mMargins.left() + mMargins.right());
-    return size;
+    return QSize(mMargins.left() + mMargins.right(), textHeight() + mMargins.top() + mMargins.bottom());
+}
+
+QSize PlotTitle::maximumOuterSizeHint() const
+{
+    return QSize(QWIDGETSIZE_MAX, textHeight() + mMargins.top() + mMargins.bottom());
+}
+
+int PlotTitle::textHeight() const
+{
+    if (measuredHeight < 0 || measuredText != mText || measuredFont != mFont) {
+        measuredText = mText;
+        measuredFont = mFont;
+        measuredHeight = QFontMetrics(mFont).boundingRect(0, 0, 0, 0, Qt::TextDontClip, mText).height();
+    }
+    return measuredHeight;
 }
 
 void PlotTitle::draw(QCPPainter *painter)

@@ -19,14 +19,21 @@ public:
 
 protected:
     QSize minimumOuterSizeHint() const override;
+    QSize maximumOuterSizeHint() const override;
     void draw(QCPPainter *painter) override;
 
 private:
     void fitTo(int width);
+    // The height of the text's box, measured again only when the text or the font changes: the
+    // plot asks for it at every replot.
+    int textHeight() const;
 
     QString wholeName;
     QString otherToolTip;
     int fittedWidth = -1;
+    mutable QString measuredText;
+    mutable QFont measuredFont;
+    mutable int measuredHeight = -1;
 };
 
 #endif // PLOTTITLE_H

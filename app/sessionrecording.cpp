@@ -18,7 +18,7 @@
 void MainWindow::startSessionLog()
 {
     // The file is created in the working directory with the first telemetry report.
-    if (!sessionLogEnabled || telemetry.inNames.isEmpty())
+    if (!configuration.sessionLog || telemetry.inNames.isEmpty())
         return;
     auto writer = std::make_unique<SessionCsvWriter>(telemetry.inNames, telemetry.inUnits);
     writer->writeToDirectory();
@@ -77,7 +77,7 @@ void MainWindow::on_cbRecord_toggled(bool checked)
     for (int n = 2; QFile::exists(path); ++n)
         path = QDir::current().filePath(base + QStringLiteral("-%1.tvxr").arg(n));
     // The header names the session's chosen device, the one the window shows.
-    if (!session->startRecording(path, configurationText)) {
+    if (!session->startRecording(path, configuration.text)) {
         const QSignalBlocker blocker(form->cbRecord);
         form->cbRecord->setChecked(false);
         form->statusBar->showMessage(tr("Не удалось начать запись сеанса: %1").arg(recording.errorString()));

@@ -1,6 +1,5 @@
 #include "windowlanguage.h"
 
-#include "configlocation.h"
 #include "configuration.h"
 
 #include <QCoreApplication>
@@ -31,13 +30,16 @@ void installQtTranslation(const QString &language, QCoreApplication *application
 
 } // namespace
 
+QString windowLanguage(const WindowOptions &options, const Configuration &configuration)
+{
+    return options.language.isEmpty() ? configuration.language : options.language;
+}
+
 QString windowLanguage(const WindowOptions &options)
 {
     if (!options.language.isEmpty())
         return options.language;
-    return Configuration::load(options.configPath.isEmpty() ? configPathBesideExecutable()
-                                                            : options.configPath)
-        .language;
+    return Configuration::load(options.configFile()).language;
 }
 
 bool installWindowLanguage(const QString &language)

@@ -5,10 +5,14 @@
 
 #include <QString>
 
+class Configuration;
+
 // The window's texts are Russian; English is a translation loaded on request.
 
 // The language the window speaks: --language, else the configuration's settings.language,
 // else Russian ("ru").
+QString windowLanguage(const WindowOptions &options, const Configuration &configuration);
+// The same, reading the configuration the options name.
 QString windowLanguage(const WindowOptions &options);
 
 // Installs on the application the window's translation for the language (none for Russian,

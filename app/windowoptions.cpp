@@ -1,5 +1,6 @@
 #include "windowoptions.h"
 
+#include "configlocation.h"
 #include "configuration.h"
 
 #include <QCommandLineParser>
@@ -8,6 +9,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+
+QString WindowOptions::configFile() const
+{
+    return configPath.isEmpty() ? configPathBesideExecutable() : configPath;
+}
 
 WindowOptions WindowOptions::fromCommandLine(const QStringList &arguments)
 {

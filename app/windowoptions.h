@@ -10,6 +10,8 @@ struct WindowOptions
 {
     // The configuration file; empty: the one beside the executable.
     QString configPath;
+    // The file the configuration is read from: configPath, or the one beside the executable.
+    QString configFile() const;
     // The device to open when it is plugged in, by tag or path; empty: the first one.
     QString device;
     // A recording to replay as a plugged-in device instead of the system's devices, and how

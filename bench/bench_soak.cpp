@@ -21,6 +21,7 @@
 #include "simplatform.h"
 #include "telemetrygenerator.h"
 #include "timedapplication.h"
+#include "windowrig.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -40,13 +41,6 @@
 #include <ctime>
 #include <cstdio>
 #include <memory>
-
-// Reads the window's parser for the backlog.
-class MainWindowProbe
-{
-public:
-    static DataParser *parser(MainWindow *window) { return window->parser; }
-};
 
 namespace {
 
@@ -89,16 +83,17 @@ int main(int argc, char **argv)
     QTemporaryDir logDir; // the log files land in the working directory
     QDir::setCurrent(logDir.path());
 
-    SimPlatform sim;
-    HidPlatform::install(&sim);
-    auto device = sim.plug(QStringLiteral("Soak probe"));
+    SimulatedWindow rig;
+    rig.plugDevice(QStringLiteral("Soak probe"));
+    auto device = rig.device;
     CommandAnswerer answerer(config.commands);
     answerer.attachTo(*device);
     auto generator = std::make_unique<TelemetryGenerator>(device, config.telemetry);
 
-    auto window = std::make_unique<MainWindow>();
+    rig.openWindow();
+    std::unique_ptr<MainWindow> &window = rig.window;
     window->show();
-    DataParser *parser = MainWindowProbe::parser(window.get());
+    DataParser *parser = MainWindowProbe(*window).parser();
     auto *record = window->findChild<QCheckBox *>(QStringLiteral("cbRecord"));
     if (recording)
         record->setChecked(true);

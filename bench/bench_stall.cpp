@@ -12,6 +12,7 @@
 #include "simplatform.h"
 #include "telemetrygenerator.h"
 #include "timedapplication.h"
+#include "windowrig.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -25,12 +26,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-
-class MainWindowProbe
-{
-public:
-    static DataParser *parser(MainWindow *window) { return window->parser; }
-};
 
 namespace {
 
@@ -67,17 +62,19 @@ int main(int argc, char **argv)
     QTemporaryDir logDir; // the log files land in the working directory
     QDir::setCurrent(logDir.path());
 
-    SimPlatform sim;
-    HidPlatform::install(&sim);
-    auto device = sim.plug(QStringLiteral("Stall probe"));
+    SimulatedWindow rig;
+    rig.plugDevice(QStringLiteral("Stall probe"));
+    SimPlatform &sim = *rig.sim;
+    auto device = rig.device;
     device->setInputLimit(64);
     CommandAnswerer answerer(config.commands);
     answerer.attachTo(*device);
     auto generator = std::make_unique<TelemetryGenerator>(device, config.telemetry);
 
-    auto window = std::make_unique<MainWindow>();
+    rig.openWindow();
+    std::unique_ptr<MainWindow> &window = rig.window;
     window->show();
-    DataParser *parser = MainWindowProbe::parser(window.get());
+    DataParser *parser = MainWindowProbe(*window).parser();
     auto *send = window->findChild<QPushButton *>(QStringLiteral("pbSend"));
     auto *commands = window->findChild<QComboBox *>(QStringLiteral("cbCommand"));
     commands->setCurrentIndex(commands->findText(config.commands.first().name));

@@ -13,17 +13,16 @@
 //   replot.cpu_ms_per_tick.*       the GUI thread's processor time of the same ticks, which a
 //                                  busy machine disturbs less than their wall time
 //   replot.host_load_1min          the machine's load while the figures were taken.
-#include "dataparser.h"
+// bench_views [NAME...] takes only the figures named (replot.ms_per_tick.1k ...), in the order
+// above, so that one figure can be taken again and again.
 #include "fieldcodec.h"
-#include "mainwindow.h"
-#include "simplatform.h"
 #include "timedapplication.h"
+#include "windowrig.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -38,21 +37,6 @@
 #include <cstdio>
 #include <ctime>
 #include <cstdlib>
-
-// The window lets a class of this name read its members.
-class MainWindowProbe
-{
-public:
-    explicit MainWindowProbe(MainWindow &window) : window(window) {}
-    DataParser *parser() const { return window.parser; }
-    QTimer *replotTimer() const { return window.replotTimer; }
-    const QVector<QCustomPlot *> &plots() const { return window.plots; }
-    const CommandDescription &telemetry() const { return window.telemetry; }
-    void replot() { window.replotGraphs(); }
-
-private:
-    MainWindow &window;
-};
 
 namespace {
 
@@ -84,15 +68,6 @@ QJsonObject benchConfig(int points)
     }
     root.insert(QStringLiteral("settings"), QJsonObject{{"maxPlotXPoints", points}, {"maxConsoleLines", 1000}});
     return root;
-}
-
-void writeConfigBesideExecutable(const QJsonObject &config)
-{
-    const QFileInfo executable(QCoreApplication::applicationFilePath());
-    QFile file(executable.path() + QLatin1Char('/') + executable.fileName() + QStringLiteral(".json"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(file.fileName()));
-    file.write(QJsonDocument(config).toJson());
 }
 
 // The signal of value i at a sample: a wave of the given period, so that every plot moves.
@@ -161,12 +136,11 @@ void placeCursors(QCustomPlot *plot, bool crosshair)
 
 TickCost msPerTick(int points, int period, Mode mode)
 {
-    writeConfigBesideExecutable(benchConfig(points));
-    SimPlatform sim;
-    HidPlatform::install(&sim);
-    auto device = sim.plug(QStringLiteral("Tolvex bench"));
-
-    MainWindow window;
+    writeConfig(QJsonDocument(benchConfig(points)).toJson());
+    SimulatedWindow rig;
+    rig.openWindow(QStringLiteral("Tolvex bench"));
+    MainWindow &window = *rig.window;
+    SimDevice *device = rig.device.get();
     MainWindowProbe probe(window);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
@@ -233,7 +207,10 @@ int main(int argc, char *argv[])
         {"replot.ms_per_tick.cursors.1k", 1000, 333, Mode::Cursors},
         {"replot.ms_per_tick.paused", 1000, 333, Mode::Paused},
     };
+    const QStringList wanted = application.arguments().mid(1);
     for (const auto &c : cases) {
+        if (!wanted.isEmpty() && !wanted.contains(QLatin1String(c.name)))
+            continue;
         const TickCost cost = msPerTick(c.points, c.period, c.mode);
         std::printf("%s: %.3f ms\n", c.name, cost.wallMs);
         std::printf("%s: %.3f ms\n", QByteArray(c.name).replace("ms_per_tick", "cpu_ms_per_tick").constData(),

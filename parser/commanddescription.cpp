@@ -1,5 +1,8 @@
 #include "commanddescription.h"
 
+#include "configurationreader.h"
+#include "reportlayout.h"
+
 #include <QJsonArray>
 #include <QJsonValue>
 
@@ -23,11 +26,6 @@ const TypeInfo typeTable[] = {
 
 const char *const viewTable[] = {"num", "hex", "bin", "str"};
 
-QString textOf(const QJsonObject &object, const QString &key)
-{
-    return object.value(key).toString();
-}
-
 } // namespace
 
 CommandDescription::CommandDescription()
@@ -38,43 +36,146 @@ CommandDescription::CommandDescription()
 CommandDescription::CommandDescription(const QJsonObject &entry)
 {
     buildTables();
-    name = textOf(entry, QStringLiteral("name"));
+    ConfigurationReader notesNothing;
+    read(entry, QString(), notesNothing);
+}
+
+CommandDescription::CommandDescription(const QJsonValue &element, const QString &where, ConfigurationReader &reader)
+{
+    buildTables();
+    read(element, where, reader);
+}
+
+void CommandDescription::read(const QJsonValue &element, const QString &where, ConfigurationReader &reader)
+{
+    using Kind = ConfigurationReader::Kind;
+    if (!element.isObject()) {
+        reader.note(Kind::DefaultUsed, where,
+                    QStringLiteral("%1 instead of an object, read as a nameless command with id -1")
+                        .arg(ConfigurationReader::jsonTypeName(element)));
+        return;
+    }
+    const QJsonObject entry = element.toObject();
+
+    const QJsonValue nameValue = entry.value(QStringLiteral("name"));
+    name = nameValue.toString();
+    reader.expect(nameValue, QJsonValue::String, where, QStringLiteral("name"), QStringLiteral("the name is empty"),
+                  ConfigurationReader::Required);
+
     const QJsonValue idValue = entry.value(QStringLiteral("id"));
     id = idOf(idValue);
+    if (!idValue.isDouble()) {
+        reader.expect(idValue, QJsonValue::Double, where, QStringLiteral("id"), QStringLiteral("read as %1").arg(id),
+                      ConfigurationReader::Required);
+    } else if (idValue.toDouble() != double(id)) {
+        reader.note(Kind::DefaultUsed, ConfigurationReader::keyPath(where, QStringLiteral("id")),
+                    QStringLiteral("%1 %2, read as %3")
+                        .arg(idValue.toDouble(), 0, 'g', 17)
+                        .arg(ConfigurationReader::numberFault(idValue.toDouble()))
+                        .arg(id));
+    }
+    if (id != -1 && (id < 0 || id > 255)) {
+        reader.note(Kind::Layout, ConfigurationReader::keyPath(where, QStringLiteral("id")),
+                    QStringLiteral("%1 is outside 0..255: requests travel as id byte %2 and answers are never decoded")
+                        .arg(id)
+                        .arg(ReportLayout::idByteOf(id)));
+    }
 
     // Counted in 64 bits: an id near the top of the int range plus any number of nameless
     // parameters cannot overflow it.
     qint64 nextGeneratedNumber = id;
-    auto parameterName = [&](const QJsonObject &parameter) {
-        if (parameter.contains(QStringLiteral("name")))
-            return textOf(parameter, QStringLiteral("name"));
-        return QStringLiteral("Unknown_param_") + QString::number(nextGeneratedNumber++);
-    };
-    auto typeOf = [this](const QJsonObject &parameter) {
-        return typeByName.value(textOf(parameter, QStringLiteral("type")).toLower(), TypeUnknown);
-    };
-    auto viewOf = [this](const QJsonObject &parameter) {
-        return viewByName.value(textOf(parameter, QStringLiteral("view")).toLower(), ViewNum);
-    };
+    readFields(entry, true, where, reader, nextGeneratedNumber);
+    readFields(entry, false, where, reader, nextGeneratedNumber);
+}
 
-    const QJsonArray in = entry.value(QStringLiteral("in")).toArray();
-    for (const QJsonValue &element : in) {
-        const QJsonObject parameter = element.toObject();
-        inNames << parameterName(parameter);
-        inTypes << typeOf(parameter);
-        inUnits << textOf(parameter, QStringLiteral("units"));
-        inScripts << textOf(parameter, QStringLiteral("script"));
-        inViews << viewOf(parameter);
+void CommandDescription::readFields(const QJsonObject &entry, bool answer, const QString &where,
+                                    ConfigurationReader &reader, qint64 &nextGeneratedNumber)
+{
+    using Kind = ConfigurationReader::Kind;
+    const QString key = answer ? QStringLiteral("in") : QStringLiteral("out");
+    const QJsonValue list = entry.value(key);
+    // An absent list is an ordinary entry (telemetry has no request, a command may have no answer).
+    if (!reader.expect(list, QJsonValue::Array, where, key, QStringLiteral("no fields"), ConfigurationReader::Optional))
+        return;
+
+    QStringList &names = answer ? inNames : outNames;
+    QVector<ParamType> &types = answer ? inTypes : outTypes;
+    QStringList &units = answer ? inUnits : outUnits;
+    QVector<ParamView> &views = answer ? inViews : outViews;
+    // An answer field has a script, a request field a default text; the other key is ignored.
+    QStringList &texts = answer ? inScripts : outDefaults;
+    const QString textKey = answer ? QStringLiteral("script") : QStringLiteral("default");
+    const QString ignoredKey = answer ? QStringLiteral("default") : QStringLiteral("script");
+
+    const QString listWhere = ConfigurationReader::keyPath(where, key);
+    const QJsonArray fields = list.toArray();
+    int bytes = 0;
+    for (int k = 0; k < fields.size(); ++k) {
+        const QString fieldWhere = QStringLiteral("%1[%2]").arg(listWhere).arg(k);
+        // Not an object: read as an empty one, a field of unknown type with a generated name.
+        const QJsonObject field = fields.at(k).toObject();
+
+        const QJsonValue nameValue = field.value(QStringLiteral("name"));
+        names << (nameValue.isUndefined() ? QStringLiteral("Unknown_param_") + QString::number(nextGeneratedNumber++)
+                                          : nameValue.toString());
+        const QJsonValue typeValue = field.value(QStringLiteral("type"));
+        types << typeByName.value(typeValue.toString().toLower(), TypeUnknown);
+        const QJsonValue unitsValue = field.value(QStringLiteral("units"));
+        units << unitsValue.toString();
+        const QJsonValue viewValue = field.value(QStringLiteral("view"));
+        const auto view = viewByName.constFind(viewValue.toString().toLower());
+        views << (view == viewByName.constEnd() ? ViewNum : *view);
+        const QJsonValue textValue = field.value(textKey);
+        texts << textValue.toString();
+
+        if (!fields.at(k).isObject()) {
+            reader.note(Kind::DefaultUsed, fieldWhere,
+                        QStringLiteral("%1 instead of an object, read as %2 of unknown type")
+                            .arg(ConfigurationReader::jsonTypeName(fields.at(k)),
+                                 ConfigurationReader::quoted(names.last())));
+            continue;
+        }
+        if (nameValue.isUndefined())
+            reader.note(Kind::DefaultUsed, fieldWhere + QStringLiteral(".name"),
+                        QStringLiteral("missing, named %1").arg(ConfigurationReader::quoted(names.last())));
+        else
+            reader.expect(nameValue, QJsonValue::String, fieldWhere, QStringLiteral("name"),
+                          QStringLiteral("the name is empty"), ConfigurationReader::Required);
+        if (typeValue.isString() && types.last() == TypeUnknown)
+            reader.note(Kind::DefaultUsed, fieldWhere + QStringLiteral(".type"),
+                        QStringLiteral("unknown type %1: the field takes no bytes and reads as 0")
+                            .arg(ConfigurationReader::quoted(typeValue.toString())));
+        else
+            reader.expect(typeValue, QJsonValue::String, fieldWhere, QStringLiteral("type"),
+                          QStringLiteral("the field takes no bytes and reads as 0"), ConfigurationReader::Required);
+        reader.expect(unitsValue, QJsonValue::String, fieldWhere, QStringLiteral("units"), QStringLiteral("no units"),
+                      ConfigurationReader::Optional);
+        if (viewValue.isString() && view == viewByName.constEnd())
+            reader.note(Kind::DefaultUsed, fieldWhere + QStringLiteral(".view"),
+                        QStringLiteral("unknown view %1, shown as num")
+                            .arg(ConfigurationReader::quoted(viewValue.toString())));
+        else
+            reader.expect(viewValue, QJsonValue::String, fieldWhere, QStringLiteral("view"),
+                          QStringLiteral("shown as num"), ConfigurationReader::Optional);
+        reader.expect(textValue, QJsonValue::String, fieldWhere, textKey,
+                      answer ? QStringLiteral("no script") : QStringLiteral("the default is empty"),
+                      ConfigurationReader::Optional);
+        if (field.contains(ignoredKey))
+            reader.note(Kind::DefaultUsed, fieldWhere + QLatin1Char('.') + ignoredKey,
+                        answer ? QStringLiteral("ignored: answer and telemetry fields have no default")
+                               : QStringLiteral("ignored: request fields have no script"));
+        bytes += widthOf(types.last());
     }
-
-    const QJsonArray out = entry.value(QStringLiteral("out")).toArray();
-    for (const QJsonValue &element : out) {
-        const QJsonObject parameter = element.toObject();
-        outNames << parameterName(parameter);
-        outTypes << typeOf(parameter);
-        outUnits << textOf(parameter, QStringLiteral("units"));
-        outViews << viewOf(parameter);
-        outDefaults << textOf(parameter, QStringLiteral("default"));
+    if (bytes > ReportLayout::payloadSize) {
+        reader.note(Kind::Layout, listWhere,
+                    answer ? QStringLiteral("the fields take %1 bytes, more than the %2 of a report: "
+                                            "those past its end read as 0")
+                                 .arg(bytes)
+                                 .arg(ReportLayout::payloadSize)
+                           : QStringLiteral("the fields take %1 bytes, more than the %2 of a report: "
+                                            "those past its end are not sent (a string clears the fields before it)")
+                                 .arg(bytes)
+                                 .arg(ReportLayout::payloadSize));
     }
 }
 

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
+class ConfigurationReader;
+
 // The value type of one parameter; the numbers are fixed (they index typeSize).
 enum ParamType : int {
     TypeUnknown = 0,
@@ -41,6 +43,11 @@ class CommandDescription
 public:
     CommandDescription();
     explicit CommandDescription(const QJsonObject &entry);
+    // Reads an element of "commands" found at where ("commands[2]") as the constructor above
+    // does, each key once, and tells the reader every key that took its default and every
+    // field that will not be what it seems to say. An element that is no object is read as
+    // an empty one.
+    CommandDescription(const QJsonValue &element, const QString &where, ConfigurationReader &reader);
 
     int id = -1;
     QString name;
@@ -72,6 +79,10 @@ public:
 
 private:
     void buildTables();
+    void read(const QJsonValue &element, const QString &where, ConfigurationReader &reader);
+    // Reads "in" (answer) or "out" (request); generated names count on from the number given.
+    void readFields(const QJsonObject &entry, bool answer, const QString &where, ConfigurationReader &reader,
+                    qint64 &nextGeneratedNumber);
 };
 
 #endif // COMMANDDESCRIPTION_H

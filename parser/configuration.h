@@ -2,39 +2,20 @@
 #define CONFIGURATION_H
 
 #include "commanddescription.h"
+#include "configurationreader.h"
 
 #include <QByteArray>
-#include <QJsonParseError>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
-// Something that went wrong in a configuration file, or a key that took its default.
-struct ConfigurationProblem
-{
-    enum class Kind {
-        FileMissing,  // the file cannot be opened
-        JsonSyntax,   // the text is not JSON; line and column say where
-        NotAnObject,  // JSON, but its top level is not an object
-        DefaultUsed,  // a key is missing or of another type and took its default
-        Layout,       // the descriptions read, but reports will not be what they seem to say
-    };
-
-    Kind kind = Kind::DefaultUsed;
-    // Where in the document, as a key path ("commands[2].in[0].type"); empty for the file.
-    QString where;
-    QString message;
-    // For JsonSyntax: 1-based line and column (in characters) of the error.
-    int line = 0;
-    int column = 0;
-    QJsonParseError::ParseError jsonError = QJsonParseError::NoError;
-
-    // "where: message", or "line L, column C: message" for a syntax error.
-    QString text() const;
-};
-
 // A configuration file read once: the display limits, the telemetry description (id 0) and
 // the commands (every other entry, in file order), together with everything that went wrong
-// on the way. Reading never fails as a whole: what cannot be read takes its default.
+// on the way. Reading never fails as a whole: what cannot be read takes its default. Each key
+// is looked up once, by the part that reads it (the settings here, each entry by its
+// description), which notes there whatever took a default: the problems are what reading met.
+// The window, the demo and tolvexctl share the object (const references, or a copy whose lists
+// are implicitly shared) rather than copying settings out of it.
 class Configuration
 {
 public:
@@ -68,6 +49,11 @@ public:
     QList<CommandDescription> commands;
     QList<ConfigurationProblem> problems;
 
+    // A top-level section that a part of the program reads for itself from its object (an
+    // empty object when the file has none). Such a part also belongs in fromJson, where it
+    // reads its object with the same reader, so that check-config names its problems too.
+    QJsonObject section(const QString &name) const { return root.value(name).toObject(); }
+
     bool isClean() const { return problems.isEmpty(); }
     // The JSON syntax error, if the text did not parse (null otherwise).
     const ConfigurationProblem *syntaxError() const;
@@ -81,6 +67,13 @@ public:
 
     // The 1-based line and column of a byte offset into UTF-8 text (columns count characters).
     static void lineAndColumn(const QByteArray &text, int offset, int *line, int *column);
+
+private:
+    void readSettings(ConfigurationReader &reader);
+    void readCommands(ConfigurationReader &reader);
+
+    // The document's top level (empty when the text is not an object).
+    QJsonObject root;
 };
 
 #endif // CONFIGURATION_H

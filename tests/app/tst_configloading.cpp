@@ -1,4 +1,4 @@
-#include "windowtesting.h"
+#include "windowrig.h"
 
 #include "simplatform.h"
 

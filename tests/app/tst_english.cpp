@@ -6,7 +6,7 @@
 #include "simconfig.h"
 #include "simplatform.h"
 #include "windowlanguage.h"
-#include "windowtesting.h"
+#include "windowrig.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -1,8 +1,7 @@
 // The window under a configuration that misbehaves: a script that never ends, names of any
 // length, log files that cannot be written.
 #include "reports.h"
-#include "simulatedwindowtest.h"
-#include "windowtesting.h"
+#include "windowrig.h"
 
 #include <QCheckBox>
 #include <QComboBox>

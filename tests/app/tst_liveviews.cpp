@@ -1,6 +1,5 @@
 #include "reports.h"
-#include "simulatedwindowtest.h"
-#include "windowtesting.h"
+#include "windowrig.h"
 
 #include "simplatform.h"
 

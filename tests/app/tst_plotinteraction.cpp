@@ -1,8 +1,7 @@
 // Measuring on the plots through the window: pause, hover readout, cursors, zoom and reset,
 // and the CSV of the points in view.
 #include "reports.h"
-#include "simulatedwindowtest.h"
-#include "windowtesting.h"
+#include "windowrig.h"
 
 #include "plotcursors.h"
 #include "plotnavigation.h"

@@ -1,8 +1,7 @@
 // Reports in a burst, faster than the window handles them one at a time: every answer still
 // reaches the console once and in order, and the values show the last telemetry.
 #include "reports.h"
-#include "simulatedwindowtest.h"
-#include "windowtesting.h"
+#include "windowrig.h"
 
 #include <QPlainTextEdit>
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The window's command-line options: --config FILE and --device TAG|PATH.
 
 #include "devicetag.h"
-#include "windowtesting.h"
+#include "windowrig.h"
 
 #include "simplatform.h"
 

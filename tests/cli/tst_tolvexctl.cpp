@@ -389,6 +389,44 @@ private slots:
         QVERIFY(missing.lines.first().contains(QStringLiteral("cannot open")));
     }
 
+    // Every finding in the order of the file, each at its key path, to the character.
+    void checkConfigFindingsFollowTheFile()
+    {
+        const QString file = writeFile(QStringLiteral("entries.json"), R"({
+            "settings": { "maxPlotXPoints": 10, "maxConsoleLines": -1, "plotTimeAxis": "yes" },
+            "commands": [
+              7,
+              { "name": 3, "id": 2.5, "in": {} },
+              { "name": "Wide", "id": 300, "in": [ "x", { "type": "uint8", "view": "Dec", "default": "1" } ] },
+              { "name": "Set", "id": 44,
+                "out": [ { "name": "a", "type": "string", "script": "x", "default": 5 },
+                         { "name": "b", "type": "int8", "view": "HEX", "units": 1 } ] },
+              { "name": "Again", "id": 44 } ] })");
+        const Run checked = run({QStringLiteral("check-config"), file}, false);
+        QCOMPARE(checked.status, 8);
+        QStringList expected{
+            "settings.maxConsoleLines: negative, the console has no line limit",
+            "settings.plotTimeAxis: a string instead of a boolean, read as false",
+            "commands[0]: a number instead of an object, read as a nameless command with id -1",
+            "commands[1].name: a number instead of a string, the name is empty",
+            "commands[1].id: 2.5 is not a whole number, read as 2",
+            "commands[1].in: an object instead of an array, no fields",
+            "commands[2].id: 300 is outside 0..255: requests travel as id byte 44 and answers are never decoded",
+            "commands[2].in[0]: a string instead of an object, read as \"Unknown_param_300\" of unknown type",
+            "commands[2].in[1].name: missing, named \"Unknown_param_301\"",
+            "commands[2].in[1].view: unknown view \"Dec\", shown as num",
+            "commands[2].in[1].default: ignored: answer and telemetry fields have no default",
+            "commands[3].out[0].default: a number instead of a string, the default is empty",
+            "commands[3].out[0].script: ignored: request fields have no script",
+            "commands[3].out[1].units: a number instead of a string, no units",
+            "commands[3].out: the fields take 63 bytes, more than the 62 of a report: those past its end are not "
+            "sent (a string clears the fields before it)",
+            "commands[4].id: id 44 is also the id of commands[3]: answers to both are decoded by this entry"};
+        for (QString &line : expected)
+            line.prepend(file + QStringLiteral(": "));
+        QCOMPARE(checked.lines, expected);
+    }
+
     void recordThenDecodeWithAnotherConfiguration()
     {
         const QString recording = dir.filePath(QStringLiteral("session.tvxr"));

@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 #include "simplatform.h"
 #include "usbhid.h"
+#include "windowrig.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -16,20 +17,6 @@
 #include <QtTest>
 
 #include <memory>
-
-// Reads the window's private state for the assertions below.
-class MainWindowProbe
-{
-public:
-    explicit MainWindowProbe(MainWindow *window) : window(window) {}
-    QTimer *replotTimer() const { return window->replotTimer; }
-    usbHID *usb() const { return window->usb; }
-    DataParser *parser() const { return window->parser; }
-    QString currentDevicePath() const { return window->currentDevicePath; }
-
-private:
-    MainWindow *window;
-};
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "simplatform.h"
 #include "telemetrygenerator.h"
 #include "usbhid.h"
+#include "windowrig.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -22,17 +23,6 @@
 #include <QtTest>
 
 #include <memory>
-
-class MainWindowProbe
-{
-public:
-    explicit MainWindowProbe(MainWindow *window) : window(window) {}
-    QTimer *replotTimer() const { return window->replotTimer; }
-    DataParser *parser() const { return window->parser; }
-
-private:
-    MainWindow *window;
-};
 
 namespace {
 

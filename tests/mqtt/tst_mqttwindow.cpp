@@ -3,8 +3,7 @@
 // nothing but the status bar.
 #include "mosquittotesting.h"
 #include "reports.h"
-#include "simulatedwindowtest.h"
-#include "windowtesting.h"
+#include "windowrig.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
