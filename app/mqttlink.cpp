@@ -14,7 +14,6 @@
 #include "usbhid.h"
 
 #include <QDateTime>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -33,8 +32,7 @@ void MainWindow::readMqttSettings(const Configuration &configuration)
     // The "mqtt" object is read from the same document as the rest; its problems are
     // tolvexctl check-config's to name.
     QList<ConfigurationProblem> problems;
-    const QJsonObject root = QJsonDocument::fromJson(configuration.text).object();
-    const MqttSettings settings = MqttSettings::read(root, configuration.path, &problems);
+    const MqttSettings settings = MqttSettings::read(configuration.document(), configuration.path, &problems);
     if (!settings.enabled)
         return; // no broker: nothing of this exists
     // Connecting begins with the first device's description (setMeta): the window never

@@ -5,7 +5,6 @@
 #include "output.h"
 #include "subcommand.h"
 
-#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
@@ -28,7 +27,7 @@ public:
             return usageError(QStringLiteral("one file at a time"));
         const QString path = arguments.isEmpty() ? common.configPath : arguments.first();
         Configuration configuration = Configuration::load(path);
-        MqttSettings::read(QJsonDocument::fromJson(configuration.text).object(), path, &configuration.problems);
+        MqttSettings::read(configuration.document(), path, &configuration.problems);
         for (const ConfigurationProblem &problem : configuration.problems) {
             if (problem.kind == ConfigurationProblem::Kind::JsonSyntax)
                 Output::line(QStringLiteral("%1:%2:%3: %4").arg(path).arg(problem.line).arg(problem.column).arg(problem.message));

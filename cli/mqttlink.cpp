@@ -6,7 +6,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 MqttLink::MqttLink(QObject *parent) : QObject(parent) {}
@@ -27,7 +26,7 @@ QCommandLineOption MqttLink::option()
 QString MqttLink::read(const QCommandLineParser &parser, const Configuration &configuration)
 {
     // Problems of the "mqtt" object are check-config's to list; here the object is used as it reads.
-    settings = MqttSettings::read(QJsonDocument::fromJson(configuration.text).object(), configuration.path, nullptr);
+    settings = MqttSettings::read(configuration.document(), configuration.path, nullptr);
     if (!parser.isSet(QStringLiteral("mqtt")))
         return QString();
     const QString url = parser.value(QStringLiteral("mqtt"));

@@ -53,6 +53,9 @@ public:
     // empty object when the file has none). Such a part also belongs in fromJson, where it
     // reads its object with the same reader, so that check-config names its problems too.
     QJsonObject section(const QString &name) const { return root.value(name).toObject(); }
+    // The whole document as read, for a part that must tell an absent section from one that
+    // is not an object (the "mqtt" settings).
+    const QJsonObject &document() const { return root; }
 
     bool isClean() const { return problems.isEmpty(); }
     // The JSON syntax error, if the text did not parse (null otherwise).
