@@ -31,16 +31,6 @@ QString commandList(const Configuration &configuration)
     return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
 }
 
-// What a request field takes, as the operator types it: "0..ffff", "0..ff or -80..-1", "at most
-// 62 bytes".
-QString acceptedText(const CommandDescription &command, int field)
-{
-    const FieldCodec::Accepted accepted =
-        FieldCodec::accepted(command.outTypes.value(field), command.outViews.value(field));
-    if (accepted.maxBytes > 0)
-        return QStringLiteral("at most %1 bytes").arg(accepted.maxBytes);
-    return accepted.ranges.join(QStringLiteral(" or "));
-}
 
 QString fieldText(const CommandDescription &command, int field)
 {
@@ -107,7 +97,7 @@ public:
             if (field.second.isEmpty()) {
                 const int index = command->outNames.indexOf(field.first);
                 complain(QStringLiteral("%1 has no value; it takes %2")
-                             .arg(fieldText(*command, index), acceptedText(*command, index)));
+                             .arg(fieldText(*command, index), RequestFrame::acceptedText(*command, index)));
                 return ExitStatus::usage;
             }
         }
@@ -115,7 +105,7 @@ public:
         const QByteArray request = RequestFrame::make(*command, texts, &refused);
         for (const int index : qAsConst(refused)) {
             complain(QStringLiteral("%1 takes %2, not \"%3\"")
-                         .arg(fieldText(*command, index), acceptedText(*command, index), texts.value(index)));
+                         .arg(fieldText(*command, index), RequestFrame::acceptedText(*command, index), texts.value(index)));
         }
         if (request.isEmpty())
             return ExitStatus::usage;

@@ -36,15 +36,6 @@ QStringList answerNames(const Configuration &configuration, int idByte)
     return names;
 }
 
-// What a request field takes, as it is typed: "0..ffff", "0..ff or -80..-1", "at most 62 bytes".
-QString acceptedText(const CommandDescription &command, int field)
-{
-    const FieldCodec::Accepted accepted =
-        FieldCodec::accepted(command.outTypes.value(field), command.outViews.value(field));
-    if (accepted.maxBytes > 0)
-        return QStringLiteral("at most %1 bytes").arg(accepted.maxBytes);
-    return accepted.ranges.join(QStringLiteral(" or "));
-}
 
 QByteArray compact(const QJsonObject &object)
 {
@@ -120,7 +111,7 @@ void RemoteCommands::handleMessage(const QByteArray &payload)
         // Values are texts, as typed in the form: a number would leave its base in doubt.
         if (!it.value().isString()) {
             const int index = command->outNames.indexOf(it.key());
-            answerError(id, hasId, badValueError, it.key(), acceptedText(*command, index));
+            answerError(id, hasId, badValueError, it.key(), RequestFrame::acceptedText(*command, index));
             return;
         }
         given.append({it.key(), it.value().toString()});
@@ -131,7 +122,7 @@ void RemoteCommands::handleMessage(const QByteArray &payload)
     if (report.isEmpty()) {
         const int index = refused.value(0, -1);
         answerError(id, hasId, badValueError, command->outNames.value(index),
-                    index >= 0 ? acceptedText(*command, index) : QString());
+                    index >= 0 ? RequestFrame::acceptedText(*command, index) : QString());
         return;
     }
 

@@ -24,6 +24,10 @@ QStringList textsWithDefaults(const CommandDescription &command,
                               const QList<QPair<QString, QString>> &given,
                               QStringList *unknown = nullptr);
 
+// What request field `field` takes, as it is typed: "0..ffff", "0..ff or -80..-1", "at most
+// 62 bytes".
+QString acceptedText(const CommandDescription &command, int field);
+
 } // namespace RequestFrame
 
 #endif // REQUESTFRAME_H
