@@ -31,11 +31,8 @@
 
 namespace {
 
-void print(const char *name, double value, const char *unit)
-{
-    std::printf("%s: %.6g %s\n", name, value, unit);
-    std::fflush(stdout);
-}
+using bench::print;
+
 
 } // namespace
 

@@ -37,16 +37,13 @@
 
 namespace {
 
+using bench::print;
+
 using bench::TimedApplication;
 using bench::residentMb;
 using bench::runFor;
 
 
-void print(const char *name, double value, const char *unit)
-{
-    std::printf("%s: %.6g %s\n", name, value, unit);
-    std::fflush(stdout);
-}
 
 // The base configuration with the first telemetry value's script replaced by one that never
 // ends, written where the window looks for its configuration.

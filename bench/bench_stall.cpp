@@ -29,6 +29,8 @@
 
 namespace {
 
+using bench::print;
+
 using bench::TimedApplication;
 using bench::residentMb;
 using bench::runFor;
@@ -40,11 +42,6 @@ quint64 decoded(DataParser *parser)
     return parser->sampleCounter;
 }
 
-void print(const char *name, double value, const char *unit)
-{
-    std::printf("%s: %.6g %s\n", name, value, unit);
-    std::fflush(stdout);
-}
 
 } // namespace
 

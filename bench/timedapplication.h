@@ -1,7 +1,7 @@
 #ifndef TIMEDAPPLICATION_H
 #define TIMEDAPPLICATION_H
 
-// What the window benchmarks share: an application that times every event the GUI thread
+// What the window benchmarks share: a figure's line, an application that times every event the GUI thread
 // handles, a way to let the event loop run for a while, and the process's memory.
 
 #include <QApplication>
@@ -12,9 +12,17 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 
 namespace bench {
+
+// One figure on a line of its own, as `name: value unit`, out at once.
+inline void print(const char *name, double value, const char *unit)
+{
+    std::printf("%s: %.6g %s\n", name, value, unit);
+    std::fflush(stdout);
+}
 
 inline double threadCpuMs()
 {
