@@ -14,6 +14,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -40,6 +41,14 @@ bool isLoginRefusal(int code)
 class MqttPublisher::Worker
 {
 public:
+    // A change of state or a command, for the publisher's own thread.
+    struct News
+    {
+        bool isState = false;
+        MqttState state;
+        QByteArray command;
+    };
+
     // One connection's messages in flight, in the order they were handed over (the client
     // library reports them written in that order). A lost connection leaves its generation
     // behind: what it still reports counts, but no longer holds up the next connection's sending.
@@ -135,6 +144,23 @@ public:
 
     const MqttSettings &settingsInUse() const { return settings; }
 
+    // Leaves news for the publisher's thread; the first of a batch asks that thread to come.
+    void post(News news)
+    {
+        std::lock_guard<std::mutex> guard(newsLock);
+        news_.push_back(std::move(news));
+        if (news_.size() == 1)
+            QMetaObject::invokeMethod(owner, "deliverNews", Qt::QueuedConnection);
+    }
+
+    std::vector<News> takeNews()
+    {
+        std::lock_guard<std::mutex> guard(newsLock);
+        std::vector<News> taken;
+        taken.swap(news_);
+        return taken;
+    }
+
     QString topic() const
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -201,9 +227,9 @@ public:
         MQTTAsync_freeMessage(&message);
         MQTTAsync_free(topicName);
         if (worker->settings.commands && topic == worker->commandTopicBytes()) {
-            MqttPublisher *owner = worker->owner;
-            QMetaObject::invokeMethod(owner, [owner, body] { emit owner->commandReceived(body); },
-                                      Qt::QueuedConnection);
+            News news;
+            news.command = body;
+            worker->post(std::move(news));
         }
         return 1;
     }
@@ -294,12 +320,12 @@ private:
         current.detail = detail;
         if (!changed)
             return;
-        MqttState snapshot = current;
-        snapshot.waiting = qint64(reports.size());
-        snapshot.dropped = dropped;
-        MqttPublisher *target = owner;
-        QMetaObject::invokeMethod(target, [target, snapshot] { emit target->stateChanged(snapshot); },
-                                  Qt::QueuedConnection);
+        News news;
+        news.isState = true;
+        news.state = current;
+        news.state.waiting = qint64(reports.size());
+        news.state.dropped = dropped;
+        post(std::move(news));
     }
 
     QByteArray commandTopicBytes() const
@@ -693,6 +719,8 @@ private:
     }
 
     MqttPublisher *const owner;
+    std::mutex newsLock;
+    std::vector<News> news_;
     const MqttSettings settings;
     int bound = MqttSettings::defaultBufferReports;
 
@@ -788,4 +816,14 @@ qint64 MqttPublisher::deliveredReports() const
 const MqttSettings &MqttPublisher::settings() const
 {
     return worker->settingsInUse();
+}
+
+void MqttPublisher::deliverNews()
+{
+    for (const Worker::News &news : worker->takeNews()) {
+        if (news.isState)
+            emit stateChanged(news.state);
+        else
+            emit commandReceived(news.command);
+    }
 }

@@ -63,6 +63,11 @@ signals:
     void commandReceived(const QByteArray &payload);
 
 private:
+    // Emits what the worker's threads left for the publisher's own thread, in order. They
+    // call it by name through the event queue and hand their news over under a lock of ours,
+    // so that no data crosses threads inside a queued call's captures.
+    Q_INVOKABLE void deliverNews();
+
     class Worker;
     std::unique_ptr<Worker> worker;
 };

@@ -43,17 +43,20 @@ MqttPublisher::~MqttPublisher() = default;
 void MqttPublisher::setMeta(const MqttMeta &meta)
 {
     bool tell = false;
-    MqttState snapshot;
     {
         const std::lock_guard<std::mutex> lock(worker->mutex);
         worker->topic = worker->settings.topicFor(meta.tag);
         tell = !worker->told && worker->settings.enabled;
         worker->told = true;
-        snapshot = worker->state;
     }
     // Once, as the real publisher tells its first attempt: on the publisher's own thread.
     if (tell)
-        QMetaObject::invokeMethod(this, [this, snapshot] { emit stateChanged(snapshot); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "deliverNews", Qt::QueuedConnection);
+}
+
+void MqttPublisher::deliverNews()
+{
+    emit stateChanged(state());
 }
 
 void MqttPublisher::publishReport(qint64, const QVector<MqttValue> &)

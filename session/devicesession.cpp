@@ -29,15 +29,7 @@ DeviceSession::DeviceSession(HidPlatform *platform, QObject *parent)
         emit reportRead(report, readNs);
     }, Qt::DirectConnection);
     // A recording that breaks is said at once, not when the front end ends it.
-    recorder->setFailureHandler([this] {
-        QMetaObject::invokeMethod(this, [this] {
-            // Ended by the front end meanwhile (and said then), or another one begun.
-            if (!recorder->isOpen() || !recorder->failed())
-                return;
-            recorder->close();
-            sayRecordingBroke();
-        }, Qt::QueuedConnection);
-    });
+    recorder->setFailureHandler([this] { QMetaObject::invokeMethod(this, "endBrokenRecording", Qt::QueuedConnection); });
 }
 
 DeviceSession::~DeviceSession()
@@ -264,6 +256,15 @@ bool DeviceSession::isRecording() const
 void DeviceSession::recordRequest(const QByteArray &request)
 {
     recorder->record(RecordingFormat::RecordKind::Request, request);
+}
+
+void DeviceSession::endBrokenRecording()
+{
+    // Ended by the front end meanwhile (and said then), or another one begun.
+    if (!recorder->isOpen() || !recorder->failed())
+        return;
+    recorder->close();
+    sayRecordingBroke();
 }
 
 void DeviceSession::sayRecordingBroke()

@@ -122,6 +122,9 @@ private:
     void updateReopenTimer();
     void noteRecordedDevice();
     void sayRecordingBroke();
+    // Called by name from the thread whose write failed (so that nothing crosses threads in a
+    // queued call's captures): ends the broken recording and says so.
+    Q_INVOKABLE void endBrokenRecording();
 
     HidPlatform *hidPlatform;
     usbHID *usb;
