@@ -2,9 +2,11 @@
 // device and are answered; errors are answered; and a broker that goes away mid-run changes
 // nothing but the status bar.
 #include "mosquittotesting.h"
+#include "recordingreader.h"
 #include "reports.h"
 #include "windowrig.h"
 
+#include <QCheckBox>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -143,6 +145,38 @@ private slots:
         QCOMPARE(device->writeAttempts(), 1);
         // The answer is echoed in the console like any answer.
         QTRY_VERIFY(console().contains(QStringLiteral("Ответ:\n") + hexOf({0x01, 0x05, 0x07, 0x2a, 0x00})));
+    }
+
+    void aCommandFromTheBrokerIsRecorded()
+    {
+        openWindowWith(true);
+        answerAfter(*device, 0);
+        QVERIFY(waitForSubscription());
+        const QStringList before = QDir::current().entryList({QStringLiteral("recording-*.tvxr")}, QDir::Files);
+        auto *record = window->findChild<QCheckBox *>(QStringLiteral("cbRecord"));
+        record->setChecked(true);
+        const QStringList after = QDir::current().entryList({QStringLiteral("recording-*.tvxr")}, QDir::Files);
+        QCOMPARE(after.size(), before.size() + 1);
+        QString path;
+        for (const QString &name : after) {
+            if (!before.contains(name))
+                path = QDir::current().absoluteFilePath(name);
+        }
+
+        const QJsonObject answer = ask(R"({"command": "Set threshold", "values": {"threshold": "2A"}, "id": "rec-1"})",
+                                       QStringLiteral("rec-1"));
+        QVERIFY(!answer.isEmpty() && !answer.contains(QStringLiteral("error")));
+        record->setChecked(false);
+
+        RecordingReader reader;
+        QVERIFY2(reader.open(path), qPrintable(reader.errorString()));
+        QStringList requests;
+        RecordingReader::Record entry;
+        while (reader.next(entry)) {
+            if (entry.kind == RecordingFormat::RecordKind::Request)
+                requests << QString::fromLatin1(entry.data.toHex());
+        }
+        QCOMPARE(requests, QStringList{hexOf({0x02, 0x05, 0x07, 0x2a, 0x00})});
     }
 
     void commandsOffReachNothing()
