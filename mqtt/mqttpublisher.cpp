@@ -49,13 +49,26 @@ public:
         QByteArray command;
     };
 
+    // A telemetry message handed to the client library: its text and the reports it holds.
+    struct Flight
+    {
+        QByteArray message;
+        int reports = 1;
+    };
+
     // One connection's messages in flight, in the order they were handed over (the client
-    // library reports them written in that order). A lost connection leaves its generation
-    // behind: what it still reports counts, but no longer holds up the next connection's sending.
+    // library reports them written, or given up, in that order). A lost connection leaves its
+    // generation behind: it no longer holds up the next connection's sending. What the library
+    // gives up when the connection goes (never written, or not acknowledged at QoS 1) is kept
+    // in failed and put back at the front of the queue before anything is sent again, so that
+    // it goes out on the next connection, in order; given up later than that, it is dropped
+    // and counted (sent again then, it would come after newer reports).
     struct Generation
     {
         Worker *worker = nullptr;
-        std::deque<int> inFlight; // reports per message
+        std::deque<Flight> inFlight;
+        std::deque<Flight> failed;
+        bool reclaimed = false;
     };
 
     Worker(MqttPublisher *owner, const MqttSettings &settings) : owner(owner), settings(settings)
@@ -289,6 +302,7 @@ private:
         if (!connected)
             return;
         connected = false;
+        clientLost = true;
         attempting = false;
         nextAttempt = Clock::now(); // at once: a broker that restarted quickly is taken again
         current.since = QDateTime::currentMSecsSinceEpoch();
@@ -301,12 +315,14 @@ private:
         std::lock_guard<std::mutex> guard(lock);
         if (generation->inFlight.empty())
             return;
-        const int count = generation->inFlight.front();
+        Flight flight = std::move(generation->inFlight.front());
         generation->inFlight.pop_front();
         if (written)
-            delivered += count;
+            delivered += flight.reports;
+        else if (!generation->reclaimed)
+            generation->failed.push_back(std::move(flight));
         else
-            dropped += count;
+            dropped += flight.reports;
         if (senderWaiting && !generations.empty() && generation == generations.back().get()) {
             senderWaiting = false;
             wake.notify_one();
@@ -340,6 +356,22 @@ private:
     {
         std::unique_lock<std::mutex> guard(lock);
         for (;;) {
+            if (clientLost) {
+                // The client library keeps the messages it had not yet written for its next
+                // connection, and would send them there first, before those it gave up with
+                // the connection. A client of its own for the next connection has the library
+                // give them all up now, in the order they were handed over.
+                clientLost = false;
+                const QString topic = activeTopic;
+                guard.unlock();
+                closeClient(false);
+                openClient(topic);
+                guard.lock();
+            }
+            // Every message the library gave up with a connection has been reported by the
+            // time it counts as lost, or its client is closed (on this thread).
+            if (!connected)
+                reclaimFailed();
             if (stopRequested && finishing(guard))
                 break;
             if (topicChanged) {
@@ -430,7 +462,7 @@ private:
                         ++count;
                     }
                 }
-                generation->inFlight.push_back(count);
+                generation->inFlight.push_back(Flight{message, count});
                 messages[taken] = std::move(message);
                 counts[taken] = count;
                 ++taken;
@@ -442,24 +474,15 @@ private:
             guard.lock();
             if (handed == taken)
                 continue;
-            // Not taken (the connection went meanwhile): back to the front, in order.
+            // Not taken (the connection went meanwhile): back to the front, in order. What the
+            // library took and gave up comes back before these, once the connection counts as lost.
             for (int i = handed; i < taken; ++i) {
                 if (!generation->inFlight.empty())
                     generation->inFlight.pop_back();
             }
-            for (int i = taken - 1; i >= handed; --i) {
-                if (influx) {
-                    const QList<QByteArray> lines = messages[i].split('\n');
-                    for (int k = lines.size() - 1; k >= 0; --k)
-                        reports.push_front(lines.at(k));
-                } else {
-                    reports.push_front(std::move(messages[i]));
-                }
-            }
-            while (int(reports.size()) > bound) {
-                reports.pop_front();
-                ++dropped;
-            }
+            for (int i = taken - 1; i >= handed; --i)
+                putBack(messages[i]);
+            keepBound();
             break;
         }
     }
@@ -492,7 +515,57 @@ private:
         guard.unlock();
         closeClient(false);
         guard.lock();
+        // Given up by the library at the end: not delivered, and waiting like the rest.
+        reclaimFailed();
         return true;
+    }
+
+    // A message back at the front of the queue (influx lines one by one, as they were queued).
+    // With lock held.
+    void putBack(const QByteArray &message)
+    {
+        if (settings.format == MqttSettings::Format::Influx) {
+            const QList<QByteArray> lines = message.split('\n');
+            for (int k = lines.size() - 1; k >= 0; --k)
+                reports.push_front(lines.at(k));
+        } else {
+            reports.push_front(message);
+        }
+    }
+
+    // Beyond the bound the oldest go, counted. With lock held.
+    void keepBound()
+    {
+        while (int(reports.size()) > bound) {
+            reports.pop_front();
+            ++dropped;
+        }
+    }
+
+    // What the library gave up with finished connections goes back to the front of the queue,
+    // oldest first; later give-ups of those connections are dropped and counted. Should the
+    // library still hold a message of a finished connection (it may send it on the next one,
+    // first), what it gave up of that connection and older ones is dropped and counted instead:
+    // sent again, it would come after that newer message. With lock held.
+    void reclaimFailed()
+    {
+        bool any = false;
+        for (auto generation = generations.rbegin(); generation != generations.rend(); ++generation) {
+            Generation &finished = **generation;
+            if (finished.reclaimed)
+                break; // and so are all before it
+            finished.reclaimed = true;
+            for (auto flight = finished.failed.rbegin(); flight != finished.failed.rend(); ++flight) {
+                if (finished.inFlight.empty() && !any)
+                    putBack(flight->message);
+                else
+                    dropped += flight->reports;
+            }
+            // An older connection's messages cannot go before a newer one's left in the library.
+            any = any || !finished.inFlight.empty();
+            finished.failed.clear();
+        }
+        keepBound();
     }
 
     void openClient(const QString &topic)
@@ -746,6 +819,7 @@ private:
     bool metaChanged = false;
     bool topicChanged = false;
     bool connected = false;
+    bool clientLost = false;
     bool justConnected = false;
     bool connectFailed = false;
     int failureCode = 0;

@@ -21,6 +21,8 @@
 // Reports wait in a bounded queue of the publisher's own and are handed to the client library
 // by one thread of the publisher's, in order, only while connected; while the broker cannot be
 // reached they are kept up to settings.bufferReports, the oldest dropped and counted beyond it.
+// Those the library had not written (or, at QoS 1, the broker not acknowledged) when a
+// connection went wait again at the front of the queue, in order.
 // The client reconnects on its own within about 2 s of the broker's return.
 //
 // publishReport, publishAnswer, setMeta and state() may be called from any thread and never
