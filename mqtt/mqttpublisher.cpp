@@ -49,10 +49,21 @@ public:
         QByteArray command;
     };
 
-    // A telemetry message handed to the client library: its text and the reports it holds.
+    // A report waiting to be handed over, with the telemetry topic of the device it came from
+    // (empty: the topic of the first connection). A report goes out under its own device's
+    // topic, also when another device's topic is in use by the time it can be sent.
+    struct Queued
+    {
+        QByteArray text;
+        QByteArray topic;
+    };
+
+    // A telemetry message handed to the client library: its text, its topic and the reports it
+    // holds.
     struct Flight
     {
         QByteArray message;
+        QByteArray topic;
         int reports = 1;
     };
 
@@ -101,6 +112,7 @@ public:
         const QString newTopic = settings.topicFor(meta.tag);
         if (newTopic != wantedTopic) {
             wantedTopic = newTopic;
+            wantedTelemetryTopic = newTopic.toUtf8() + "/telemetry";
             topicChanged = true;
         }
         if (!thread) {
@@ -130,7 +142,7 @@ public:
             reports.pop_front();
             ++dropped;
         }
-        reports.push_back(std::move(text));
+        reports.push_back(Queued{std::move(text), wantedTelemetryTopic});
         if (senderWaiting && connected) {
             senderWaiting = false;
             wake.notify_one();
@@ -446,30 +458,36 @@ private:
         Generation *generation = generations.back().get();
         const bool influx = settings.format == MqttSettings::Format::Influx;
         QByteArray messages[batch];
+        QByteArray topics[batch];
         int counts[batch];
         while (connected && !reports.empty() && !topicChanged && !justConnected
                && int(generation->inFlight.size()) < sendWindow) {
             int taken = 0;
             while (taken < batch && !reports.empty() && int(generation->inFlight.size()) < sendWindow) {
-                QByteArray message = std::move(reports.front());
+                QByteArray message = std::move(reports.front().text);
+                QByteArray topic = std::move(reports.front().topic);
                 reports.pop_front();
                 int count = 1;
                 if (influx) {
-                    while (!reports.empty() && message.size() + reports.front().size() < influxBatchBytes) {
+                    while (!reports.empty() && reports.front().topic == topic
+                           && message.size() + reports.front().text.size() < influxBatchBytes) {
                         message += '\n';
-                        message += reports.front();
+                        message += reports.front().text;
                         reports.pop_front();
                         ++count;
                     }
                 }
-                generation->inFlight.push_back(Flight{message, count});
+                generation->inFlight.push_back(Flight{message, topic, count});
                 messages[taken] = std::move(message);
+                topics[taken] = std::move(topic);
                 counts[taken] = count;
                 ++taken;
             }
             guard.unlock();
             int handed = 0;
-            while (handed < taken && send(telemetryTopic, messages[handed], settings.qos, false, generation, counts[handed]))
+            while (handed < taken
+                   && send(topics[handed].isEmpty() ? telemetryTopic : topics[handed], messages[handed], settings.qos,
+                           false, generation, counts[handed]))
                 ++handed;
             guard.lock();
             if (handed == taken)
@@ -481,7 +499,7 @@ private:
                     generation->inFlight.pop_back();
             }
             for (int i = taken - 1; i >= handed; --i)
-                putBack(messages[i]);
+                putBack(messages[i], topics[i]);
             keepBound();
             break;
         }
@@ -522,14 +540,14 @@ private:
 
     // A message back at the front of the queue (influx lines one by one, as they were queued).
     // With lock held.
-    void putBack(const QByteArray &message)
+    void putBack(const QByteArray &message, const QByteArray &topic)
     {
         if (settings.format == MqttSettings::Format::Influx) {
             const QList<QByteArray> lines = message.split('\n');
             for (int k = lines.size() - 1; k >= 0; --k)
-                reports.push_front(lines.at(k));
+                reports.push_front(Queued{lines.at(k), topic});
         } else {
-            reports.push_front(message);
+            reports.push_front(Queued{message, topic});
         }
     }
 
@@ -557,7 +575,7 @@ private:
             finished.reclaimed = true;
             for (auto flight = finished.failed.rbegin(); flight != finished.failed.rend(); ++flight) {
                 if (finished.inFlight.empty() && !any)
-                    putBack(flight->message);
+                    putBack(flight->message, flight->topic);
                 else
                     dropped += flight->reports;
             }
@@ -807,11 +825,12 @@ private:
     std::condition_variable wake;
     QThread *thread = nullptr;
     MQTTAsync client = nullptr;
-    std::deque<QByteArray> reports;
+    std::deque<Queued> reports;
     std::deque<QByteArray> answers;
     std::deque<std::unique_ptr<Generation>> generations;
     MqttMeta meta;
     QString wantedTopic;
+    QByteArray wantedTelemetryTopic;
     QString activeTopic;
     MqttState current;
     qint64 dropped = 0;

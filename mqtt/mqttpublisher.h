@@ -38,7 +38,8 @@ public:
 
     // What the values are, and the device's tag (which the default topic names). The first
     // call starts connecting; reports published before it wait in the queue. A later call
-    // with another tag moves to that tag's topic (when the topic is the default).
+    // with another tag moves to that tag's topic (when the topic is the default); reports
+    // published before it still go out under the topic of their own device.
     void setMeta(const MqttMeta &meta);
     // One report: its time (ms since 1970) and its values after scripts. Cheap: the payload is
     // formed here and queued.

@@ -179,6 +179,32 @@ private slots:
             QCOMPARE(firsts.at(i), i);
     }
 
+    // Reports that wait for the broker go out under the topic of the device they came from,
+    // also when another device (with another default topic) was opened meanwhile.
+    void waitingReportsKeepTheirDevicesTopic()
+    {
+        Broker broker;
+        broker.setPersistent(true);
+        QString error;
+        QVERIFY2(broker.start(&error), qPrintable(error));
+        Subscriber subscriber;
+        QVERIFY(subscriber.subscribe(broker.url(), QStringLiteral("tolvex/#"), 1, QString(), QString(), QString(), true));
+        broker.stop();
+        MqttPublisher publisher(MqttSettings::fromUrl(broker.url(), &error)); // the default topic, by tag
+        MqttMeta meta = testMeta();
+        publisher.setMeta(meta);
+        for (int i = 0; i < 5; ++i)
+            publisher.publishReport(1765182031000 + i, report(i));
+        meta.tag = QStringLiteral("t2");
+        publisher.setMeta(meta);
+        for (int i = 5; i < 10; ++i)
+            publisher.publishReport(1765182031000 + i, report(i));
+        QVERIFY2(broker.start(&error), qPrintable(error));
+        QVERIFY(waitUntil([&] { return subscriber.count("/telemetry") == 10; }, 15000));
+        for (const Message &message : subscriber.messages("/telemetry"))
+            QVERIFY2(message.topic.endsWith(seqOf(message) < 5 ? "/t1/telemetry" : "/t2/telemetry"), message.topic);
+    }
+
     // A broker that cannot be had: the state says why, and reports wait without blocking.
     void brokerThatCannotBeHad_data()
     {
