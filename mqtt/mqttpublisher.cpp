@@ -368,11 +368,12 @@ private:
     {
         std::unique_lock<std::mutex> guard(lock);
         for (;;) {
-            if (clientLost) {
+            if (clientLost && !stopRequested) {
                 // The client library keeps the messages it had not yet written for its next
                 // connection, and would send them there first, before those it gave up with
                 // the connection. A client of its own for the next connection has the library
-                // give them all up now, in the order they were handed over.
+                // give them all up now, in the order they were handed over. (Stopping, the
+                // client is closed anyway.)
                 clientLost = false;
                 const QString topic = activeTopic;
                 guard.unlock();
