@@ -329,12 +329,17 @@ private:
             return;
         Flight flight = std::move(generation->inFlight.front());
         generation->inFlight.pop_front();
-        if (written)
+        if (written) {
             delivered += flight.reports;
-        else if (!generation->reclaimed)
+            // Given up before one that was written, a message cannot be sent again in order.
+            for (const Flight &given : generation->failed)
+                dropped += given.reports;
+            generation->failed.clear();
+        } else if (!generation->reclaimed) {
             generation->failed.push_back(std::move(flight));
-        else
+        } else {
             dropped += flight.reports;
+        }
         if (senderWaiting && !generations.empty() && generation == generations.back().get()) {
             senderWaiting = false;
             wake.notify_one();
