@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -58,17 +59,22 @@ public:
         QByteArray topic;
     };
 
+    struct Generation;
+
     // A telemetry message handed to the client library: its text, its topic and the reports it
-    // holds.
+    // holds. The library's report on it names it (its callbacks' context).
     struct Flight
     {
+        enum class Outcome { Pending, Written, GivenUp };
+        Generation *generation = nullptr;
         QByteArray message;
         QByteArray topic;
         int reports = 1;
+        Outcome outcome = Outcome::Pending;
     };
 
-    // One connection's messages in flight, in the order they were handed over (the client
-    // library reports them written, or given up, in that order). A lost connection leaves its
+    // One connection's messages in flight, in the order they were handed over; they are settled
+    // in that order, whatever the order of the library's reports on them. A lost connection leaves its
     // generation behind: it no longer holds up the next connection's sending. What the library
     // gives up when the connection goes (never written, or not acknowledged at QoS 1) is kept
     // in failed and put back at the front of the queue before anything is sent again, so that
@@ -77,7 +83,7 @@ public:
     struct Generation
     {
         Worker *worker = nullptr;
-        std::deque<Flight> inFlight;
+        std::list<Flight> inFlight; // stable addresses: the callbacks' contexts
         std::deque<Flight> failed;
         bool reclaimed = false;
     };
@@ -260,13 +266,13 @@ public:
     }
     static void onSent(void *context, MQTTAsync_successData *)
     {
-        auto *generation = static_cast<Generation *>(context);
-        generation->worker->sent(generation, true);
+        auto *flight = static_cast<Flight *>(context);
+        flight->generation->worker->sent(flight, true);
     }
     static void onSendFailed(void *context, MQTTAsync_failureData *)
     {
-        auto *generation = static_cast<Generation *>(context);
-        generation->worker->sent(generation, false);
+        auto *flight = static_cast<Flight *>(context);
+        flight->generation->worker->sent(flight, false);
     }
     static void onDisconnected(void *context, MQTTAsync_successData *)
     {
@@ -322,23 +328,28 @@ private:
         wake.notify_one();
     }
 
-    void sent(Generation *generation, bool written)
+    // The library's report on one message. Messages are settled in the order they were handed
+    // over: one reported early (at QoS 1 the message being written when the socket fails is
+    // given up before older ones still waiting for their acknowledgement) waits for those.
+    void sent(Flight *reported, bool written)
     {
         std::lock_guard<std::mutex> guard(lock);
-        if (generation->inFlight.empty())
-            return;
-        Flight flight = std::move(generation->inFlight.front());
-        generation->inFlight.pop_front();
-        if (written) {
-            delivered += flight.reports;
-            // Given up before one that was written, a message cannot be sent again in order.
-            for (const Flight &given : generation->failed)
-                dropped += given.reports;
-            generation->failed.clear();
-        } else if (!generation->reclaimed) {
-            generation->failed.push_back(std::move(flight));
-        } else {
-            dropped += flight.reports;
+        Generation *generation = reported->generation;
+        reported->outcome = written ? Flight::Outcome::Written : Flight::Outcome::GivenUp;
+        while (!generation->inFlight.empty() && generation->inFlight.front().outcome != Flight::Outcome::Pending) {
+            Flight &flight = generation->inFlight.front();
+            if (flight.outcome == Flight::Outcome::Written) {
+                delivered += flight.reports;
+                // Given up before one that was written, a message cannot be sent again in order.
+                for (const Flight &given : generation->failed)
+                    dropped += given.reports;
+                generation->failed.clear();
+            } else if (!generation->reclaimed) {
+                generation->failed.push_back(std::move(flight));
+            } else {
+                dropped += flight.reports;
+            }
+            generation->inFlight.pop_front();
         }
         if (senderWaiting && !generations.empty() && generation == generations.back().get()) {
             senderWaiting = false;
@@ -428,7 +439,7 @@ private:
                 metaChanged = false;
                 const QByteArray metaJson = MqttPayload::metaJson(meta);
                 guard.unlock();
-                send(metaTopic, metaJson, 1, true, nullptr, 0);
+                send(metaTopic, metaJson, 1, true, nullptr);
                 guard.lock();
                 continue;
             }
@@ -436,7 +447,7 @@ private:
                 const QByteArray answer = std::move(answers.front());
                 answers.pop_front();
                 guard.unlock();
-                send(answerTopic, answer, settings.qos, false, nullptr, 0);
+                send(answerTopic, answer, settings.qos, false, nullptr);
                 guard.lock();
                 continue;
             }
@@ -465,7 +476,7 @@ private:
         const bool influx = settings.format == MqttSettings::Format::Influx;
         QByteArray messages[batch];
         QByteArray topics[batch];
-        int counts[batch];
+        Flight *flights[batch];
         while (connected && !reports.empty() && !topicChanged && !justConnected
                && int(generation->inFlight.size()) < sendWindow) {
             int taken = 0;
@@ -483,17 +494,22 @@ private:
                         ++count;
                     }
                 }
-                generation->inFlight.push_back(Flight{message, topic, count});
+                Flight flight;
+                flight.generation = generation;
+                flight.message = message;
+                flight.topic = topic;
+                flight.reports = count;
+                generation->inFlight.push_back(std::move(flight));
+                flights[taken] = &generation->inFlight.back();
                 messages[taken] = std::move(message);
                 topics[taken] = std::move(topic);
-                counts[taken] = count;
                 ++taken;
             }
             guard.unlock();
             int handed = 0;
             while (handed < taken
                    && send(topics[handed].isEmpty() ? telemetryTopic : topics[handed], messages[handed], settings.qos,
-                           false, generation, counts[handed]))
+                           false, flights[handed]))
                 ++handed;
             guard.lock();
             if (handed == taken)
@@ -757,8 +773,8 @@ private:
             metaNow = meta;
             metaChanged = false;
         }
-        send(statusTopic, QByteArrayLiteral("online"), 1, true, nullptr, 0);
-        send(metaTopic, MqttPayload::metaJson(metaNow), 1, true, nullptr, 0);
+        send(statusTopic, QByteArrayLiteral("online"), 1, true, nullptr);
+        send(metaTopic, MqttPayload::metaJson(metaNow), 1, true, nullptr);
         if (settings.commands) {
             MQTTAsync handle;
             {
@@ -771,11 +787,10 @@ private:
         }
     }
 
-    // Hands one message to the client library; false when it does not take it.
-    bool send(const QByteArray &topic, const QByteArray &body, int qos, bool retained, Generation *generation,
-              int count)
+    // Hands one message to the client library; false when it does not take it. A telemetry
+    // message's flight hears how it went.
+    bool send(const QByteArray &topic, const QByteArray &body, int qos, bool retained, Flight *flight)
     {
-        Q_UNUSED(count);
         MQTTAsync handle;
         {
             std::lock_guard<std::mutex> guard(lock);
@@ -789,10 +804,10 @@ private:
         message.qos = qos;
         message.retained = retained ? 1 : 0;
         MQTTAsync_responseOptions response = MQTTAsync_responseOptions_initializer;
-        if (generation) {
+        if (flight) {
             response.onSuccess = &Worker::onSent;
             response.onFailure = &Worker::onSendFailed;
-            response.context = generation;
+            response.context = flight;
         }
         return MQTTAsync_sendMessage(handle, topic.constData(), &message, &response) == MQTTASYNC_SUCCESS;
     }
