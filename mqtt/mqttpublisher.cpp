@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -74,8 +75,9 @@ public:
     };
 
     // One connection's messages in flight, in the order they were handed over; they are settled
-    // in that order, whatever the order of the library's reports on them. A lost connection leaves its
-    // generation behind: it no longer holds up the next connection's sending. What the library
+    // in that order, whatever the order of the library's reports on them. A lost connection
+    // leaves its generation behind: it no longer holds up the next connection's sending (and
+    // goes once nothing of it is in flight any more). What the library
     // gives up when the connection goes (never written, or not acknowledged at QoS 1) is kept
     // in failed and put back at the front of the queue before anything is sent again, so that
     // it goes out on the next connection, in order; given up later than that, it is dropped
@@ -606,6 +608,12 @@ private:
             finished.failed.clear();
         }
         keepBound();
+        // Settled and put back: nothing of theirs will be reported any more.
+        generations.erase(std::remove_if(generations.begin(), generations.end(),
+                                         [](const std::unique_ptr<Generation> &generation) {
+                                             return generation->reclaimed && generation->inFlight.empty();
+                                         }),
+                          generations.end());
     }
 
     void openClient(const QString &topic)
