@@ -6,6 +6,7 @@
 #include "devicesession.h"
 #include "exitstatus.h"
 #include "mqttlink.h"
+#include "remotecommandlink.h"
 #include "output.h"
 #include "reportdecoder.h"
 #include "reportlayout.h"
@@ -99,6 +100,9 @@ public:
                 finish(ExitStatus::ok);
         });
         const RunEndings endings(link, loop, limits, finish);
+        // Commands from the broker, when its settings allow them, sent, answered and recorded.
+        if (MqttPublisher *publisher = mqtt.publisherInUse())
+            answerRemoteCommands(link, *publisher, configuration, &loop);
 
         loop.exec();
         // Reports already read when the end came are recorded too (up to the count).

@@ -2,6 +2,7 @@
 
 #include "configuration.h"
 #include "devicelink.h"
+#include "devicesession.h"
 #include "mqttpublisher.h"
 #include "output.h"
 #include "remotecommands.h"
@@ -17,7 +18,14 @@ void answerRemoteCommands(DeviceLink &link, MqttPublisher &publisher, const Conf
         return;
     RemoteCommands::Exchange exchange;
     DeviceLink *device = &link;
-    exchange.queueRequest = [device](const QByteArray &request) { return device->queueRequest(request); };
+    // A request sent during a recording is in it, as the operator's own are in the window's.
+    exchange.queueRequest = [device](const QByteArray &request) {
+        if (!device->queueRequest(request))
+            return false;
+        if (DeviceSession *session = device->deviceSession(); session && session->isRecording())
+            session->recordRequest(request);
+        return true;
+    };
     exchange.withdrawRequest = [device] { device->withdrawRequest(); };
     auto *commands = new RemoteCommands(configuration, std::move(exchange), owner);
     QObject::connect(&publisher, &MqttPublisher::commandReceived, commands, &RemoteCommands::handleMessage);

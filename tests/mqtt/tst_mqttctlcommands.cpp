@@ -1,6 +1,7 @@
-// tolvexctl watch answers commands from the broker too: the built executable on its simulated
-// device, which echoes request values into the answer.
+// tolvexctl watch and record answer commands from the broker too: the built executable on its
+// simulated device, which echoes request values into the answer; record keeps the request.
 #include "mosquittotesting.h"
+#include "recordingreader.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,8 +14,16 @@ class TestMqttCtlCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void watchAnswersCommands()
+    void commandsAnswered_data()
     {
+        QTest::addColumn<QString>("subcommand");
+        QTest::newRow("watch") << QStringLiteral("watch");
+        QTest::newRow("record") << QStringLiteral("record");
+    }
+
+    void commandsAnswered()
+    {
+        QFETCH(QString, subcommand);
         Broker broker;
         QString error;
         QVERIFY2(broker.start(&error), qPrintable(error));
@@ -36,11 +45,14 @@ private slots:
 })").arg(broker.url()).toUtf8());
         file.close();
 
+        const QString recording = dir.filePath(QStringLiteral("session.tlvx"));
+        QStringList arguments{QStringLiteral("--config"), config, QStringLiteral("--sim"), QStringLiteral("rate=50"),
+                              subcommand};
+        if (subcommand == QLatin1String("record"))
+            arguments << recording;
         QProcess watch;
         watch.setStandardOutputFile(QProcess::nullDevice());
-        watch.start(QStringLiteral(TOLVEXCTL), {QStringLiteral("--config"), config, QStringLiteral("--sim"),
-                                                QStringLiteral("rate=50"), QStringLiteral("watch"),
-                                                QStringLiteral("--duration"), QStringLiteral("60")});
+        watch.start(QStringLiteral(TOLVEXCTL), arguments << QStringLiteral("--duration") << QStringLiteral("60"));
         QVERIFY(watch.waitForStarted());
 
         // Asked until its subscription is granted and it answers.
@@ -61,6 +73,20 @@ private slots:
         watch.terminate();
         QVERIFY(watch.waitForFinished(10000));
         QVERIFY2(watch.exitCode() == 0, watch.readAllStandardError().constData());
+        if (subcommand != QLatin1String("record"))
+            return;
+        // Every request asked is in the recording (the last may have been refused as busy).
+        RecordingReader reader;
+        QVERIFY2(reader.open(recording), qPrintable(reader.errorString()));
+        int requests = 0;
+        RecordingReader::Record entry;
+        while (reader.next(entry)) {
+            if (entry.kind == RecordingFormat::RecordKind::Request) {
+                QCOMPARE(entry.data.left(4).toHex(), QByteArray("02052a00")); // "Set threshold", threshold 0x2a
+                ++requests;
+            }
+        }
+        QVERIFY(requests >= 1);
     }
 };
 
