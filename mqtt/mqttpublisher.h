@@ -23,7 +23,7 @@
 // reached they are kept up to settings.bufferReports, the oldest dropped and counted beyond it.
 // Those the library had not written (or, at QoS 1, the broker not acknowledged) when a
 // connection went wait again at the front of the queue, in order.
-// The client reconnects on its own within about 2 s of the broker's return.
+// The client reconnects on its own within about 1.5 s of the broker's return.
 //
 // publishReport, publishAnswer, setMeta and state() may be called from any thread and never
 // wait on the network. The signals come on the thread the publisher lives in.
