@@ -142,7 +142,7 @@ int main(int argc, char *argv[])
         QElapsedTimer sinceSend;
         sinceSend.start();
         QByteArray pending; // a control line not yet ended
-        QObject::connect(platform.get(), &HidPlatform::devicesChanged, [&] {
+        QObject::connect(platform.get(), &HidPlatform::devicesChanged, &window, [&] {
             if (noticeTook.isValid())
                 say(QStringLiteral("notice %1 at %2").arg(noticeTook.elapsed()).arg(wallMs()));
         });
