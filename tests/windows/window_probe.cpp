@@ -7,6 +7,11 @@
 //   status TEXT           the status bar
 //   devices A|B           the device list's items
 //   answers A|B after MS  the answer fields, MS milliseconds after the last send
+// and, to tell where time goes when the window is slow, lines stamped with the wall clock in
+// milliseconds since 1970 (comparable with `date +%s%3N` beside it):
+//   stall MS at T         the window's event loop ran no timer for MS milliseconds
+//   slow MS: WHAT at T    one event took MS milliseconds to handle
+//   notice MS at T        the platform's device-change notice took MS milliseconds to handle
 // It reads commands appended to the file CONTROL, one a line: "command NAME" chooses a command,
 // "send" presses "Выполнить". It ends after SECONDS. Log files land in the working directory.
 
@@ -17,6 +22,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
@@ -58,11 +64,55 @@ QString answerTexts(QGroupBox *answers)
     return texts.join(QLatin1Char('|'));
 }
 
+qint64 wallMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+QString describe(QObject *object)
+{
+    if (!object)
+        return QStringLiteral("-");
+    QString text = QLatin1String(object->metaObject()->className());
+    if (!object->objectName().isEmpty())
+        text += QLatin1Char('(') + object->objectName() + QLatin1Char(')');
+    return text;
+}
+
+// Says which events take long to handle: the outermost handling of each, with what received it.
+class ProbeApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        if (depth > 0)
+            return QApplication::notify(receiver, event);
+        // Described before handling: the receiver may be gone after it.
+        const int type = event->type();
+        const QString what = describe(receiver) + QStringLiteral(" in ") + describe(receiver->parent());
+        QElapsedTimer took;
+        took.start();
+        ++depth;
+        const bool handled = QApplication::notify(receiver, event);
+        --depth;
+        if (took.elapsed() >= slowMs)
+            say(QStringLiteral("slow %1: %2 event %3 at %4").arg(took.elapsed()).arg(what).arg(type).arg(wallMs()));
+        return handled;
+    }
+
+    static constexpr qint64 slowMs = 150;
+
+private:
+    int depth = 0;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    ProbeApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     if (arguments.size() < 3) {
         std::fprintf(stderr, "usage: window_probe SECONDS CONTROL [--config FILE]\n");
@@ -77,6 +127,9 @@ int main(int argc, char *argv[])
 
     auto platform = makeSystemPlatform();
     HidPlatform::install(platform.get());
+    // Around the window's own handling of a notice (connected before and after it).
+    QElapsedTimer noticeTook;
+    QObject::connect(platform.get(), &HidPlatform::devicesChanged, [&] { noticeTook.start(); });
     {
         MainWindow window(options);
         window.show();
@@ -89,10 +142,19 @@ int main(int argc, char *argv[])
         QElapsedTimer sinceSend;
         sinceSend.start();
         QByteArray pending; // a control line not yet ended
+        QObject::connect(platform.get(), &HidPlatform::devicesChanged, &window, [&] {
+            if (noticeTook.isValid())
+                say(QStringLiteral("notice %1 at %2").arg(noticeTook.elapsed()).arg(wallMs()));
+        });
+        QElapsedTimer sinceLook;
+        sinceLook.start();
         say(QStringLiteral("ready"));
 
         QTimer look;
         QObject::connect(&look, &QTimer::timeout, &window, [&] {
+            if (sinceLook.elapsed() >= ProbeApplication::slowMs)
+                say(QStringLiteral("stall %1 at %2").arg(sinceLook.elapsed()).arg(wallMs()));
+            sinceLook.restart();
             const QString now[4] = {count->text(), window.statusBar()->currentMessage(),
                                     deviceItems(devices), answerTexts(answers)};
             static const char *const names[4] = {"count", "status", "devices", "answers"};

@@ -7,7 +7,7 @@
 //   output <hex>       an output report arrived (64 bytes, report ID first)
 //   answer <hex>       the answer report it sent
 //   sent <n>           (on request) the number of telemetry reports sent so far
-// Lines it reads on standard input: plug, unplug, toggle, rate <reports per second>, mute,
+// Lines it reads on standard input: plug [serial], unplug, toggle, rate <reports per second>, mute,
 // unmute, send <hex> (raw input report bytes, sent as they are), sent, quit. SIGUSR1 toggles the plug as well;
 // SIGINT, SIGTERM and SIGHUP unplug and quit.
 
@@ -207,6 +207,10 @@ void VirtualDevice::handleCommand(const QByteArray &line)
     if (command.isEmpty())
         return;
     if (command == "plug") {
+        // "plug SERIAL": another unit of the same product comes in, told apart by its serial
+        // (a system that keeps what it knew of a unit, as Wine's HID bus does, sees a new one).
+        if (words.size() > 1 && !words.at(1).isEmpty() && !device.isPlugged())
+            serial = QString::fromUtf8(words.at(1));
         plug();
     } else if (command == "unplug") {
         unplug();
