@@ -11,11 +11,6 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#include <dbt.h>
-#endif
-
 namespace {
 
 // The electric plug (U+1F50C) and a space, in front of every device status text.
@@ -101,18 +96,4 @@ void MainWindow::connected(bool ok)
         replotTimer->start(replotInterval);
     else
         replotTimer->stop();
-}
-
-bool MainWindow::nativeEvent(const QByteArray &eventType, void *message, long *result)
-{
-    Q_UNUSED(eventType)
-    Q_UNUSED(result)
-#ifdef Q_OS_WIN
-    const MSG *msg = static_cast<const MSG *>(message);
-    if (msg->message == WM_DEVICECHANGE && msg->wParam == DBT_DEVNODES_CHANGED)
-        refreshDevices();
-#else
-    Q_UNUSED(message)
-#endif
-    return false;
 }

@@ -36,7 +36,8 @@ struct DecodedAnswer;
 // The one window of the program. Its implementation is split by concern:
 // mainwindow.cpp (start-up and shut-down), configloading.cpp, deviceselection.cpp,
 // plotsandvalues.cpp, plotpause.cpp, plotmenu.cpp, console.cpp, commandform.cpp,
-// commandexchange.cpp, sessionrecording.cpp, logfilenotice.cpp, mqttlink.cpp.
+// commandexchange.cpp, sessionrecording.cpp, logfilenotice.cpp, mqttlink.cpp, and
+// devicenotice_*.cpp (the system's device notices, on each system).
 class MainWindow : public QMainWindow
 {
     Q_OBJECT

@@ -1,20 +1,15 @@
 // tolvexctl: the device from the shell. Lists devices, prints decoded telemetry, sends commands
 // and checks configurations, with the window's configuration, decoding and transport.
-#include "closedpipe.h"
 #include "configlocation.h"
 #include "exitstatus.h"
 #include "output.h"
+#include "standardoutput.h"
 #include "subcommand.h"
 
 #include <QCoreApplication>
 #include <QSet>
 
 #include <cstdio>
-
-#ifdef Q_OS_WIN
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace {
 
@@ -92,12 +87,7 @@ int subcommandPosition(const QStringList &arguments, const QSet<QString> &option
 
 int main(int argc, char *argv[])
 {
-#ifdef Q_OS_WIN
-    // Lines end in LF on every system, so that what decode writes is byte for byte the
-    // window's session file and a script reads the same output everywhere.
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
-    letClosedPipesFailWrites();
+    prepareStandardOutput();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tolvexctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TOLVEX_VERSION));

@@ -1,5 +1,7 @@
 #include "configlocation.h"
 
+#include "systemfilenames.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -7,12 +9,8 @@
 QString configPathBesideExecutable()
 {
     const QFileInfo executable(QCoreApplication::applicationFilePath());
-#ifdef Q_OS_WIN
-    const QString baseName = executable.completeBaseName();
-#else
-    const QString baseName = executable.fileName();
-#endif
-    return executable.path() + QDir::separator() + baseName + QStringLiteral(".json");
+    return executable.path() + QDir::separator() + executableBaseName(executable.fileName())
+        + QStringLiteral(".json");
 }
 
 QString windowConfigPathBesideExecutable()

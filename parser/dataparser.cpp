@@ -7,6 +7,7 @@
 #include "reportlayout.h"
 #include "scriptrunner.h"
 #include "sessioncsv.h"
+#include "systemfilenames.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -86,32 +87,23 @@ QString DataParser::logFileName(const QString &parameterName)
     QString name = parameterName;
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     name.replace(QLatin1Char('\\'), QLatin1Char('_'));
-#ifdef Q_OS_WIN
-    name.replace(QLatin1Char(':'), QLatin1Char('_'));
-#endif
-    return name + QLatin1String(".csv");
+    return withoutReservedCharacters(name) + QLatin1String(".csv");
 }
 
 QStringList DataParser::logFileNames(const QStringList &parameterNames)
 {
-#ifdef Q_OS_WIN
-    // File names differing only in case are one file there.
-    const auto key = [](const QString &fileName) { return fileName.toCaseFolded(); };
-#else
-    const auto key = [](const QString &fileName) { return fileName; };
-#endif
     QStringList fileNames;
     QSet<QString> taken;
     for (const QString &parameterName : parameterNames) {
         QString fileName = logFileName(parameterName);
-        if (taken.contains(key(fileName))) {
+        if (taken.contains(sameFileKey(fileName))) {
             // Two values must never share a file: a name already given out gets the first
             // free number, "t.csv" then "t_2.csv", "t_3.csv".
             const QString stem = fileName.chopped(4);
-            for (qint64 number = 2; taken.contains(key(fileName)); ++number)
+            for (qint64 number = 2; taken.contains(sameFileKey(fileName)); ++number)
                 fileName = stem + QLatin1Char('_') + QString::number(number) + QLatin1String(".csv");
         }
-        taken.insert(key(fileName));
+        taken.insert(sameFileKey(fileName));
         fileNames.append(fileName);
     }
     return fileNames;
