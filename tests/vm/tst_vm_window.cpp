@@ -1,11 +1,11 @@
-// The real window on the real hidraw platform, with vhid devices in the kernel's HID stack:
+// The real window on the system's platform (hidraw), with vhid devices in the kernel's HID stack:
 // what a user sees when plugging, watching, commanding and unplugging. Runs inside the test
 // virtual machine (vm-run), as root; the permission checks run a small probe of the window
 // as an unprivileged user, and the namespace check runs it where no kernel event arrives.
 
-#include "hidrawplatform.h"
 #include "mainwindow.h"
 #include "replayplatform.h"
+#include "systemplatform.h"
 #include "usbhid.h"
 #include "vhidprocess.h"
 
@@ -274,7 +274,7 @@ private slots:
 private:
     std::unique_ptr<MainWindow> openWindow();
 
-    std::unique_ptr<HidrawPlatform> platform;
+    std::unique_ptr<HidPlatform> platform;
     std::unique_ptr<QTemporaryDir> workDir;
     QString startDir;
 };
@@ -283,7 +283,7 @@ void VmWindowTest::initTestCase()
 {
     QVERIFY2(QFile::exists(QStringLiteral("/dev/uhid")),
              "no /dev/uhid: this test runs inside the test virtual machine (vm-run)");
-    platform = std::make_unique<HidrawPlatform>();
+    platform = makeSystemPlatform();
     HidPlatform::install(platform.get());
     QVERIFY2(platform->enumerate().isEmpty(), "a matching device is present before the test plugs one");
     startDir = QDir::currentPath();

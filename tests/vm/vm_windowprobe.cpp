@@ -8,8 +8,9 @@
 //                        either changes, for that long
 // The first line names the user id it runs as ("uid N").
 
-#include "hidrawplatform.h"
+#include "hidplatform.h"
 #include "mainwindow.h"
+#include "systemplatform.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,6 +20,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -43,8 +45,8 @@ int main(int argc, char *argv[])
     QTemporaryDir workDir; // the log files
     if (!workDir.isValid() || !QDir::setCurrent(workDir.path()))
         return 2;
-    HidrawPlatform platform;
-    HidPlatform::install(&platform);
+    const std::unique_ptr<HidPlatform> platform = makeSystemPlatform();
+    HidPlatform::install(platform.get());
 
     QString count;
     QString status;
