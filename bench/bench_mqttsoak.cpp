@@ -77,12 +77,11 @@ int main(int argc, char **argv)
     written.close();
 
     SimPlatform sim;
-    HidPlatform::install(&sim);
     auto device = sim.plug(QStringLiteral("MQTT soak probe"));
     auto generator = std::make_unique<TelemetryGenerator>(device, config.telemetry);
     WindowOptions options;
     options.configPath = configPath;
-    auto window = std::make_unique<MainWindow>(options);
+    auto window = std::make_unique<MainWindow>(options, &sim);
     window->show();
     auto *publisher = window->findChild<MqttPublisher *>();
     if (!publisher) {
@@ -131,7 +130,6 @@ int main(int argc, char **argv)
 
     generator.reset();
     window.reset();
-    HidPlatform::install(nullptr);
     subscriber.terminate();
     subscriber.waitForFinished(3000);
     return 0;

@@ -5,15 +5,14 @@
 // window reads, the one probe into the window's state, and the window on one simulated device.
 
 #include "commanddescription.h"
+#include "configlocation.h"
 #include "dataparser.h"
 #include "mainwindow.h"
 #include "plotpanel.h"
 #include "simplatform.h"
 #include "usbhid.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QLayout>
 #include <QMetaObject>
 #include <QObject>
@@ -29,17 +28,10 @@ class QMenu;
 class PlotCursors;
 class PlotNavigation;
 
-// The window reads the JSON file named after the running executable, beside it (on Windows
-// without the ".exe").
+// The window reads the JSON file named after the running executable, beside it.
 inline QString configPathOfThisExecutable()
 {
-    const QFileInfo executable(QCoreApplication::applicationFilePath());
-#ifdef Q_OS_WIN
-    const QString name = executable.completeBaseName();
-#else
-    const QString name = executable.fileName();
-#endif
-    return executable.path() + QLatin1Char('/') + name + QStringLiteral(".json");
+    return configPathBesideExecutable();
 }
 
 inline void writeConfig(const QByteArray &json)
