@@ -371,7 +371,9 @@ int encodeText(QByteArray &report, int pos, ParamType type, ParamView view, cons
     bool ok = true;
     if (type == TypeString) {
         const QByteArray bytes = text.toLocal8Bit();
-        ok = bytes.size() <= payloadSize;
+        // A character the system's code page cannot hold would go out as '?' or as a look-alike
+        // (Windows): refused rather than sent as another text.
+        ok = bytes.size() <= payloadSize && QString::fromLocal8Bit(bytes) == text;
         if (ok)
             putString(report, bytes);
     } else if (fieldWidth > 0) {

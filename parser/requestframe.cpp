@@ -50,7 +50,7 @@ QString acceptedText(const CommandDescription &command, int field)
     const FieldCodec::Accepted accepted =
         FieldCodec::accepted(command.outTypes.value(field), command.outViews.value(field));
     if (accepted.maxBytes > 0)
-        return QStringLiteral("at most %1 bytes").arg(accepted.maxBytes);
+        return QStringLiteral("at most %1 bytes in the system's encoding").arg(accepted.maxBytes);
     return accepted.ranges.join(QStringLiteral(" or "));
 }
 

@@ -1,6 +1,7 @@
 #include "fieldcodec.h"
 
 #include <QRandomGenerator>
+#include <QTextCodec>
 #include <QtTest>
 
 #include <cmath>
@@ -307,6 +308,17 @@ void FieldCodecTest::stringFillsThePayload()
                            &accepted);
     QVERIFY(!accepted);
     QCOMPARE(report, QByteArray("\x02\x04", 2) + QByteArray(62, 'y'));
+
+    // A character the system's code page lacks is refused, not sent as '?'.
+    QTextCodec *systemCodec = QTextCodec::codecForLocale();
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("Windows-1252"));
+    FieldCodec::encodeText(report, 2, TypeString, ViewStr, QStringLiteral("caf\u00e9 \u0416"), &accepted);
+    QVERIFY(!accepted);
+    QCOMPARE(report, QByteArray("\x02\x04", 2) + QByteArray(62, 'y'));
+    FieldCodec::encodeText(report, 2, TypeString, ViewStr, QStringLiteral("caf\u00e9?"), &accepted);
+    QTextCodec::setCodecForLocale(systemCodec);
+    QVERIFY(accepted);
+    QCOMPARE(report, QByteArray("\x02\x04" "caf\xe9?", 7) + QByteArray(57, '\0'));
 }
 
 void FieldCodecTest::encodingNeverWritesOutsideTheReport()
