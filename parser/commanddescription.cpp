@@ -1,6 +1,8 @@
 #include "commanddescription.h"
 
 #include "configurationreader.h"
+#include "fieldcodec.h"
+#include "requestframe.h"
 #include "reportlayout.h"
 
 #include <QJsonArray>
@@ -160,6 +162,18 @@ void CommandDescription::readFields(const QJsonObject &entry, bool answer, const
         reader.expect(textValue, QJsonValue::String, fieldWhere, textKey,
                       answer ? QStringLiteral("no script") : QStringLiteral("the default is empty"),
                       ConfigurationReader::Optional);
+        if (!answer && !texts.last().isEmpty()) {
+            // A default the field refuses makes every request that leaves it refused too.
+            QByteArray request(ReportLayout::size, '\0');
+            bool accepted = true;
+            FieldCodec::encodeText(request, ReportLayout::payloadStart, types.last(), views.last(), texts.last(),
+                                   &accepted);
+            if (!accepted)
+                reader.note(Kind::Layout, fieldWhere + QLatin1Char('.') + textKey,
+                            QStringLiteral("%1 is refused (the field takes %2): a request that leaves it is not sent")
+                                .arg(ConfigurationReader::quoted(texts.last()),
+                                     RequestFrame::acceptedText(types.last(), views.last())));
+        }
         if (field.contains(ignoredKey))
             reader.note(Kind::DefaultUsed, fieldWhere + QLatin1Char('.') + ignoredKey,
                         answer ? QStringLiteral("ignored: answer and telemetry fields have no default")

@@ -47,8 +47,12 @@ QStringList textsWithDefaults(const CommandDescription &command,
 
 QString acceptedText(const CommandDescription &command, int field)
 {
-    const FieldCodec::Accepted accepted =
-        FieldCodec::accepted(command.outTypes.value(field), command.outViews.value(field));
+    return acceptedText(command.outTypes.value(field), command.outViews.value(field));
+}
+
+QString acceptedText(ParamType type, ParamView view)
+{
+    const FieldCodec::Accepted accepted = FieldCodec::accepted(type, view);
     if (accepted.maxBytes > 0)
         return QStringLiteral("at most %1 bytes in the system's encoding").arg(accepted.maxBytes);
     return accepted.ranges.join(QStringLiteral(" or "));

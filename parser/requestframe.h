@@ -27,6 +27,7 @@ QStringList textsWithDefaults(const CommandDescription &command,
 // What request field `field` takes, as it is typed: "0..ffff", "0..ff or -80..-1", "at most
 // 62 bytes in the system's encoding".
 QString acceptedText(const CommandDescription &command, int field);
+QString acceptedText(ParamType type, ParamView view);
 
 } // namespace RequestFrame
 

@@ -400,7 +400,7 @@ private slots:
               { "name": "Wide", "id": 300, "in": [ "x", { "type": "uint8", "view": "Dec", "default": "1" } ] },
               { "name": "Set", "id": 44,
                 "out": [ { "name": "a", "type": "string", "script": "x", "default": 5 },
-                         { "name": "b", "type": "int8", "view": "HEX", "units": 1 } ] },
+                         { "name": "b", "type": "int8", "view": "HEX", "units": 1, "default": "1ff" } ] },
               { "name": "Again", "id": 44 } ] })");
         const Run checked = run({QStringLiteral("check-config"), file}, false);
         QCOMPARE(checked.status, 8);
@@ -419,6 +419,8 @@ private slots:
             "commands[3].out[0].default: a number instead of a string, the default is empty",
             "commands[3].out[0].script: ignored: request fields have no script",
             "commands[3].out[1].units: a number instead of a string, no units",
+            "commands[3].out[1].default: \"1ff\" is refused (the field takes 0..ff or -80..-1): a request that "
+            "leaves it is not sent",
             "commands[3].out: the fields take 63 bytes, more than the 62 of a report: those past its end are not "
             "sent (a string clears the fields before it)",
             "commands[4].id: id 44 is also the id of commands[3]: answers to both are decoded by this entry"};
