@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QLayout>
@@ -122,6 +123,8 @@ void MainWindow::showAllPlots()
 
 void MainWindow::replotGraphs()
 {
+    QTreeWidget *tree = form->treeWidget;
+    bool valuesChanged = false;
     for (int i = 0; i < telemetry.inTypes.size(); ++i) {
         // A paused plot keeps its picture; its samples wait in the parser's window.
         if (plotSwitches[i]->isChecked() && !plotsPaused) {
@@ -133,9 +136,19 @@ void MainWindow::replotGraphs()
             // The same samples in the same ranges make the same picture: drawing it again is
             // waste.
             else if (takeSamples(i) || panel->isBehind())
-                panel->draw(true);
+                panel->draw();
         }
-        valueItems[i]->setText(1, valueTexts.at(i));
+        const QString &text = valueTexts.at(i);
+        if (valueItems[i]->text(1) != text) {
+            valueItems[i]->setText(1, text);
+            valuesChanged = true;
+        }
+    }
+    // The values column is painted again in one piece: the view paints a region of separate
+    // cells (the values that changed) as whole rows, all three columns of each.
+    if (valuesChanged) {
+        tree->viewport()->update(tree->header()->sectionViewportPosition(1), 0, tree->header()->sectionSize(1),
+                                 tree->viewport()->height());
     }
 }
 
@@ -175,7 +188,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         // the paint under way shows them.
         if (!plotsPaused)
             takeSamples(index);
-        plotPanels[index]->draw(false);
+        plotPanels[index]->draw();
     }
     return QMainWindow::eventFilter(watched, event);
 }
