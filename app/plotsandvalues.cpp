@@ -25,6 +25,23 @@ constexpr int longestRowText = 600;
 constexpr int longestUnitsLabel = 110; // the value axis of a plot at its least height
 constexpr int longestSwitchText = 300;
 
+// Whether a text shown in a row of the values is one line in the view's own font. Rows of such
+// texts are all as high as one another, and the view, told so, need not measure a row again
+// whenever its value changes (most of what setting a value cost). A line break, or a character
+// that another font draws, can make a row higher.
+bool oneLineInFont(const QString &text, const QFontMetrics &metrics)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        uint code = text.at(i).unicode();
+        if (QChar::isHighSurrogate(code) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            code = QChar::surrogateToUcs4(ushort(code), text.at(++i).unicode());
+        if (code == '\n' || code == '\r' || code == QChar::LineSeparator || code == QChar::ParagraphSeparator
+            || !metrics.inFontUcs4(code))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void MainWindow::setHeaderLabels()
@@ -45,6 +62,11 @@ void MainWindow::addValueRow(int index)
     item->setToolTip(2, units.toolTip);
     valueItems.append(item);
     valueTexts.append(QString());
+    // The rows are as high as one another while every text they show allows it.
+    QTreeWidget *tree = form->treeWidget;
+    const QFontMetrics metrics(tree->font());
+    tree->setUniformRowHeights((index == 0 || tree->uniformRowHeights()) && oneLineInFont(name.text, metrics)
+                               && oneLineInFont(units.text, metrics));
 }
 
 void MainWindow::addPlot(int index)
@@ -140,6 +162,8 @@ void MainWindow::replotGraphs()
         }
         const QString &text = valueTexts.at(i);
         if (valueItems[i]->text(1) != text) {
+            if (tree->uniformRowHeights() && !oneLineInFont(text, QFontMetrics(tree->font())))
+                tree->setUniformRowHeights(false); // each row as high as its texts, for good
             valueItems[i]->setText(1, text);
             valuesChanged = true;
         }
