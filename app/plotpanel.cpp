@@ -29,11 +29,15 @@ bool PlotPanel::takeSamples(const QList<double> &keys, const QList<double> &valu
     return feed.update(customPlot->graph(0), keys, values);
 }
 
-void PlotPanel::draw(bool now)
+void PlotPanel::draw()
 {
     if (plotNavigation->isFollowing())
         plotNavigation->fitToData();
     plotCursors->followPointer();
-    customPlot->replot(now ? QCustomPlot::rpRefreshHint : QCustomPlot::rpQueuedRefresh);
+    // The picture waits for the window's next paint instead of going to the screen at once:
+    // the plots a tick draws are then painted and shown in one pass with the values beside
+    // them, instead of each plot bringing the whole window's backing store up to date on its
+    // own.
+    customPlot->replot(QCustomPlot::rpQueuedRefresh);
     behind = false;
 }

@@ -39,8 +39,9 @@ public:
     void restartHistory() { feed.invalidate(); }
 
     // Fits the axes to the samples (unless the operator zoomed), moves the crosshair to the
-    // sample under the pointer and draws: now, or at the next paint of the plot.
-    void draw(bool now);
+    // sample under the pointer and draws the plot's picture, which the window shows at its
+    // next paint (or the paint under way) together with everything else that changed.
+    void draw();
     // The picture no longer shows the graph's samples; it is drawn when the plot is next
     // painted (see isBehind).
     void markBehind() { behind = true; }

@@ -30,7 +30,7 @@ void MainWindow::setPlotsPaused(bool paused)
         takeAllSamples();
         for (int i = 0; i < plotPanels.size(); ++i) {
             if (plotSwitches[i]->isChecked() && plotPanels[i]->inView())
-                plotPanels[i]->draw(true);
+                plotPanels[i]->draw();
             else
                 plotPanels[i]->markBehind();
         }
@@ -42,6 +42,6 @@ void MainWindow::setPlotsPaused(bool paused)
         if (!plotPanels[i]->inView())
             plotPanels[i]->markBehind();
         else if (takeSamples(i) || plotPanels[i]->isBehind())
-            plotPanels[i]->draw(true);
+            plotPanels[i]->draw();
     }
 }

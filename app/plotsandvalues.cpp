@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QLayout>
@@ -23,6 +24,23 @@ namespace {
 constexpr int longestRowText = 600;
 constexpr int longestUnitsLabel = 110; // the value axis of a plot at its least height
 constexpr int longestSwitchText = 300;
+
+// Whether a text shown in a row of the values is one line in the view's own font. Rows of such
+// texts are all as high as one another, and the view, told so, need not measure a row again
+// whenever its value changes (most of what setting a value cost). A line break, or a character
+// that another font draws, can make a row higher.
+bool oneLineInFont(const QString &text, const QFontMetrics &metrics)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        uint code = text.at(i).unicode();
+        if (QChar::isHighSurrogate(code) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            code = QChar::surrogateToUcs4(ushort(code), text.at(++i).unicode());
+        if (code == '\n' || code == '\r' || code == QChar::LineSeparator || code == QChar::ParagraphSeparator
+            || !metrics.inFontUcs4(code))
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -44,6 +62,11 @@ void MainWindow::addValueRow(int index)
     item->setToolTip(2, units.toolTip);
     valueItems.append(item);
     valueTexts.append(QString());
+    // The rows are as high as one another while every text they show allows it.
+    QTreeWidget *tree = form->treeWidget;
+    const QFontMetrics metrics(tree->font());
+    tree->setUniformRowHeights((index == 0 || tree->uniformRowHeights()) && oneLineInFont(name.text, metrics)
+                               && oneLineInFont(units.text, metrics));
 }
 
 void MainWindow::addPlot(int index)
@@ -122,6 +145,8 @@ void MainWindow::showAllPlots()
 
 void MainWindow::replotGraphs()
 {
+    QTreeWidget *tree = form->treeWidget;
+    bool valuesChanged = false;
     for (int i = 0; i < telemetry.inTypes.size(); ++i) {
         // A paused plot keeps its picture; its samples wait in the parser's window.
         if (plotSwitches[i]->isChecked() && !plotsPaused) {
@@ -133,9 +158,21 @@ void MainWindow::replotGraphs()
             // The same samples in the same ranges make the same picture: drawing it again is
             // waste.
             else if (takeSamples(i) || panel->isBehind())
-                panel->draw(true);
+                panel->draw();
         }
-        valueItems[i]->setText(1, valueTexts.at(i));
+        const QString &text = valueTexts.at(i);
+        if (valueItems[i]->text(1) != text) {
+            if (tree->uniformRowHeights() && !oneLineInFont(text, QFontMetrics(tree->font())))
+                tree->setUniformRowHeights(false); // each row as high as its texts, for good
+            valueItems[i]->setText(1, text);
+            valuesChanged = true;
+        }
+    }
+    // The values column is painted again in one piece: the view paints a region of separate
+    // cells (the values that changed) as whole rows, all three columns of each.
+    if (valuesChanged) {
+        tree->viewport()->update(tree->header()->sectionViewportPosition(1), 0, tree->header()->sectionSize(1),
+                                 tree->viewport()->height());
     }
 }
 
@@ -175,7 +212,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         // the paint under way shows them.
         if (!plotsPaused)
             takeSamples(index);
-        plotPanels[index]->draw(false);
+        plotPanels[index]->draw();
     }
     return QMainWindow::eventFilter(watched, event);
 }

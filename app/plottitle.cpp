@@ -54,7 +54,58 @@ void PlotTitle::draw(QCPPainter *painter)
 {
     if (mRect.width() != fittedWidth)
         fitTo(mRect.width());
-    QCPTextElement::draw(painter);
+    if (!drawKept(painter))
+        QCPTextElement::draw(painter);
+}
+
+bool PlotTitle::drawKept(QCPPainter *painter)
+{
+    // The picture is laid at whole device pixels and made with the painter's own shift (an
+    // antialiased painter draws half a pixel off): the glyphs then fall where drawing the text
+    // would put them, and over the transparent buffer under the title the copy gives the same
+    // pixels.
+    const qreal ratio = painter->device()->devicePixelRatioF();
+    const QTransform transform = painter->transform();
+    if (painter->modes().testFlag(QCPPainter::pmNoCaching) || painter->modes().testFlag(QCPPainter::pmVectorized)
+        || transform.type() > QTransform::TxTranslate || ratio != qRound(ratio) || mText.isEmpty())
+        return false;
+    const QPointF shift(transform.dx(), transform.dy());
+    const QColor colour = mainTextColor();
+    const QFont font = mainFont();
+    if (kept.isNull() || keptText != mText || keptFont != font || keptColour != colour || keptBoxSize != mRect.size()
+        || keptFlags != mTextFlags || keptShift != shift || keptHints != painter->renderHints()
+        || kept.devicePixelRatioF() != ratio) {
+        const QRect box(QPoint(0, 0), mRect.size());
+        // The text's box as laid out, widened by a line's height for glyphs that reach beyond
+        // it; drawText clips to the box.
+        const QFontMetrics metrics(font);
+        const int reach = metrics.height();
+        keptArea = metrics.boundingRect(box, mTextFlags, mText).adjusted(-reach, -reach, reach, reach).intersected(box);
+        kept = QPixmap(keptArea.size() * int(ratio));
+        kept.setDevicePixelRatio(ratio);
+        kept.fill(Qt::transparent);
+        keptBoundingRect = QRect();
+        if (!keptArea.isEmpty()) {
+            QCPPainter keptPainter(&kept);
+            keptPainter.setRenderHints(painter->renderHints());
+            keptPainter.translate(shift - keptArea.topLeft());
+            keptPainter.setFont(font);
+            keptPainter.setPen(QPen(colour));
+            keptPainter.drawText(box, mTextFlags, mText, &keptBoundingRect);
+        }
+        keptText = mText;
+        keptFont = font;
+        keptColour = colour;
+        keptBoxSize = mRect.size();
+        keptFlags = mTextFlags;
+        keptShift = shift;
+        keptHints = painter->renderHints();
+    }
+    painter->setTransform(QTransform());
+    painter->drawPixmap(mRect.topLeft() + keptArea.topLeft(), kept);
+    painter->setTransform(transform);
+    mTextBoundingRect = keptBoundingRect.translated(mRect.topLeft());
+    return true;
 }
 
 void PlotTitle::fitTo(int width)
