@@ -373,7 +373,7 @@ int encodeText(QByteArray &report, int pos, ParamType type, ParamView view, cons
         const QByteArray bytes = text.toLocal8Bit();
         // A character the system's code page cannot hold would go out as '?' or as a look-alike
         // (Windows): refused rather than sent as another text.
-        ok = bytes.size() <= payloadSize && QString::fromLocal8Bit(bytes) == text;
+        ok = bytes.size() <= payloadSize && QString::fromLocal8Bit(bytes.constData(), bytes.size()) == text;
         if (ok)
             putString(report, bytes);
     } else if (fieldWidth > 0) {
