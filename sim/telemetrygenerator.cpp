@@ -43,11 +43,11 @@ void TelemetryGenerator::stop()
 
 void TelemetryGenerator::setRate(int rate)
 {
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        reportsPerSecond = std::max(rate, 0);
-    }
+    std::unique_lock<std::mutex> guard(lock);
+    reportsPerSecond = std::max(rate, 0);
     wake.notify_all();
+    // A batch under way was made at the old rate: it is counted before the new rate holds.
+    settled.wait(guard, [this] { return !making; });
 }
 
 double TelemetryGenerator::sampleValue(int index, ParamType type, quint64 sample, double seconds)
@@ -128,6 +128,7 @@ void TelemetryGenerator::run()
         }
         const Clock::time_point now = Clock::now();
         const auto due = quint64(std::chrono::duration<double>(now - rateSince).count() * rateNow);
+        making = true;
         guard.unlock();
         for (; madeAtRate < due; ++madeAtRate) {
             const double seconds = timelineAtRate + double(madeAtRate) / rateNow;
@@ -137,6 +138,8 @@ void TelemetryGenerator::run()
             }
         }
         guard.lock();
+        making = false;
+        settled.notify_all();
         wake.wait_until(guard, now + batchInterval,
                         [&] { return stopping || reportsPerSecond.load() != rateNow; });
     }

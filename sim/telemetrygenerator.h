@@ -29,7 +29,9 @@ public:
     TelemetryGenerator(const TelemetryGenerator &) = delete;
     TelemetryGenerator &operator=(const TelemetryGenerator &) = delete;
 
-    // Reports per second; 0 pauses. Any thread.
+    // Reports per second; 0 pauses. Any thread but the generator's own. Once it returns, every
+    // report made at the old rate has been handed to the device and is in reportsSent(): a
+    // pause holds the count still.
     void setRate(int reportsPerSecond);
     int rate() const { return reportsPerSecond.load(); }
     // Reports the open device has taken so far.
@@ -53,6 +55,9 @@ private:
     std::mutex lock;
     std::condition_variable wake;
     bool stopping = false;
+    // A batch is being handed to the device (with lock released); settled says when it is done.
+    bool making = false;
+    std::condition_variable settled;
     std::thread worker;
 };
 
